@@ -1,0 +1,67 @@
+#include "gui.hxx"
+
+#include <FL/Fl.H>
+
+#include "eventhandler.hxx"
+#include "jack.hxx"
+#include "logger.hxx"
+#include "signalflag.hxx"
+
+Gui* gui = nullptr;
+
+// 1/30 s, as a float widened to double.
+static const double DRAIN_PERIOD = (double)(1.f / 30.f);
+static const double SIGNAL_POLL_PERIOD = 0.1;
+
+Gui::Gui(const char* /*argv0*/)
+{
+  gui = this;
+  Fl::add_timeout(SIGNAL_POLL_PERIOD, signalPollTimer, this);
+}
+
+Gui::~Gui()
+{
+  Fl::remove_timeout(drainTimer, this);
+  Fl::remove_timeout(signalPollTimer, this);
+  gui = nullptr;
+}
+
+int Gui::run()
+{
+  handleGuiEvents();
+  Fl::add_timeout(DRAIN_PERIOD, drainTimer, this);
+  while (!quitting)
+    Fl::wait(1.0);
+  return 0;
+}
+
+void Gui::quit()
+{
+  if (quitting)
+    return;
+  if (jack)
+    jack->quit();
+  quitting = true;
+}
+
+void Gui::drainTimer(void* self)
+{
+  handleGuiEvents();
+  Fl::repeat_timeout(DRAIN_PERIOD, drainTimer, self);
+}
+
+void Gui::signalPollTimer(void* data)
+{
+  Gui* self = static_cast<Gui*>(data);
+  if (jack && jack->serverGone() && !self->serverGoneReported) {
+    self->serverGoneReported = true;
+    VESKO_ERROR("The JACK server has gone away (%s). Audio has stopped; Vesko keeps running "
+                "and nothing in memory is lost.",
+                jack->serverGoneReason()[0] ? jack->serverGoneReason() : "no reason given");
+  }
+  if (signalFlag) {
+    self->quit();
+    return;
+  }
+  Fl::repeat_timeout(SIGNAL_POLL_PERIOD, signalPollTimer, data);
+}

@@ -1,0 +1,35 @@
+#ifndef VESKO_GUI_HXX
+#define VESKO_GUI_HXX
+
+#include <string>
+
+class Gui;
+// The one interface object, null before main() creates it.
+extern Gui* gui;
+
+// The interface: owns the interface thread's loop and its timers. Every function here runs
+// on the interface thread.
+class Gui
+{
+public:
+  explicit Gui(const char* argv0);
+  ~Gui();
+
+  // Runs the toolkit loop until quit() ends it.
+  int run();
+
+  // The one shutdown sequence: closes the engine's client, hides every window.
+  void quit();
+
+  // The JACK sample rate, as last announced by the engine.
+  int samplerate = 0;
+
+private:
+  static void drainTimer(void* self);
+  static void signalPollTimer(void* self);
+
+  bool quitting = false;
+  bool serverGoneReported = false;
+};
+
+#endif

@@ -1,0 +1,147 @@
+#ifndef VESKO_JACK_HXX
+#define VESKO_JACK_HXX
+
+#include <atomic>
+#include <string>
+
+#include <jack/jack.h>
+#include <jack/transport.h>
+
+#include "buffers.hxx"
+#include "config.hxx"
+#include "dbmeter.hxx"
+
+class Jack;
+// The one engine, null until setup() has built it.
+extern Jack* jack;
+
+// The audio engine: the JACK client, the owner of every engine object and the code that
+// runs once per period on the JACK process thread.
+class Jack
+{
+public:
+  // Interface thread. Builds the engine under the client name given and activates it.
+  // Returns false, with the engine left unbuilt, when no JACK server can be reached.
+  static bool setup(const std::string& name);
+
+  // Interface thread, before setup(): register the 16 per-track direct outputs too.
+  static void setPerTrackOutputs(bool enable) { perTrackOutputs = enable; }
+
+  // Interface thread: closes the client; the process callback stops.
+  void quit();
+
+  // Interface thread: true once the server has shut the client down (the process
+  // callback will not run again). Set from JACK's own notification thread.
+  bool serverGone() const { return serverShutdown.load(); }
+  const char* serverGoneReason() const { return shutdownReason; }
+
+  int getSamplerate() const { return samplerate; }
+  int getBufferSize();
+  jack_client_t* getJackClientPointer() { return client; }
+  bool hasPerTrackOutputs() const { return perTrackOutputs; }
+
+  // Smoothed-gain step per sample, scaled so smoothing takes the same time at any rate.
+  float smoothing() const { return smoothingValue; }
+
+  // JACK thread: master strip targets.
+  void masterVolume(float v) { masterVol = v; }
+  void returnVolume(float v) { returnVol = v; }
+  void inputVolume(float v) { inputVol = v * 2.f; }
+  void inputTo(int place, float value);
+  void inputToActive(int place, bool active);
+  float getInputVolume() const { return inputVol; }
+
+  // JACK thread: processes the next n frames of the current period.
+  void processFrames(int n);
+  // JACK thread: zeroes n samples of every scratch bus.
+  void clearScratch(int n);
+
+  // The learn record of binding learning: what the last engine-bound record addressed.
+  bool bindingLearnEnable() const { return learnEnable; }
+  int bindingEventType() const { return learnType; }
+  int bindingTrack() const { return learnTrack; }
+  int bindingScene() const { return learnScene; }
+  int bindingSend() const { return learnSend; }
+  int bindingActive() const { return learnActive; }
+  void resetLearnRecord();
+
+  Buffers& getBuffers() { return buffers; }
+
+private:
+  explicit Jack(const std::string& name, jack_client_t* client);
+
+  // JACK process thread.
+  int process(jack_nframes_t nframes);
+  void fetchPortBuffers(jack_nframes_t nframes);
+  void advancePortBuffers(int n);
+  void reportLevels();
+
+  static int static_process(jack_nframes_t nframes, void* instance);
+  static void static_timebase(jack_transport_state_t, jack_nframes_t, jack_position_t* pos,
+                              int newPosition, void* instance);
+  // JACK's notification thread.
+  static void static_shutdown(jack_status_t code, const char* reason, void* instance);
+
+  friend void handleDspEvents();
+
+  static bool perTrackOutputs;
+
+  // Learn record, written by the engine-side dispatch.
+  bool learnEnable = false;
+  int learnType = 0;
+  int learnTrack = -2;
+  int learnScene = -1;
+  int learnSend = -1;
+  int learnActive = 1;
+
+  bool reportedClog = false;
+
+  float smoothingValue = 0.f;
+  int frameOffset = 0;
+
+  jack_client_t* client;
+  Buffers buffers;
+  int samplerate = 0;
+  int buffersize = 0;
+
+  DBMeter* inputMeter = nullptr;
+  DBMeter* masterMeter = nullptr;
+
+  // Master strip: targets set by the setters, and values smoothed toward them per sample.
+  float inputVol = 1.f, inputVolLag = 1.f;
+  float masterVol = 0.75f, masterVolLag = 0.75f;
+  float returnVol = 1.f, returnVolLag = 1.f;
+  float inputToMixVol = 0.f, inputToMixVolLag = 0.f;
+  float inputToSendVol = 0.f, inputToSendVolLag = 0.f;
+  float inputToXSideVol = 0.f, inputToXSideVolLag = 0.f;
+  bool inputToKey = false;
+  float inputToKeyLag = 0.f;
+  bool inputToMix = false;
+  float inputToMixLag = 0.f;
+  bool inputToSend = false;
+  float inputToSendLag = 0.f;
+
+  jack_port_t* masterInputL = nullptr;
+  jack_port_t* masterInputR = nullptr;
+  jack_port_t* masterReturnL = nullptr;
+  jack_port_t* masterReturnR = nullptr;
+  jack_port_t* masterOutputL = nullptr;
+  jack_port_t* masterOutputR = nullptr;
+  jack_port_t* headphonesPortL = nullptr;
+  jack_port_t* headphonesPortR = nullptr;
+  jack_port_t* sendOutputL = nullptr;
+  jack_port_t* sendOutputR = nullptr;
+  jack_port_t* sidechainKeyOutputL = nullptr;
+  jack_port_t* sidechainKeyOutputR = nullptr;
+  jack_port_t* sidechainSignalOutputL = nullptr;
+  jack_port_t* sidechainSignalOutputR = nullptr;
+  jack_port_t* trackJackOutputPorts[2 * NTRACKS] = {};
+
+  int uiUpdateCounter = 0;
+  int uiUpdateConstant = 0;
+
+  std::atomic<bool> serverShutdown{false};
+  char shutdownReason[256] = {};
+};
+
+#endif

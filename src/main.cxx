@@ -1,0 +1,73 @@
+#include <cstdio>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#if defined(__SSE__) || defined(__x86_64__)
+#include <xmmintrin.h>
+#endif
+
+#include <FL/Fl.H>
+
+#include "config.hxx"
+#include "eventhandler.hxx"
+#include "gui.hxx"
+#include "jack.hxx"
+#include "logger.hxx"
+#include "signalflag.hxx"
+
+// Runs on the interface thread once the loop has started; data is the session path.
+static void gui_static_loadSession_cb(void* data)
+{
+  std::string* path = static_cast<std::string*>(data);
+  // Session reading arrives with the session reader; until then every load fails.
+  int result = 2;
+  if (result != 0)
+    VESKO_ERROR("Error loading session");
+  delete path;
+}
+
+static void setFlushToZero()
+{
+#if defined(__SSE__) || defined(__x86_64__)
+  // Flush-to-zero and denormals-are-zero: denormals cost hundreds of cycles each.
+  _mm_setcsr(_mm_getcsr() | 0x8040);
+#endif
+}
+
+int main(int argc, char** argv)
+{
+  std::vector<std::string> sessions;
+  for (int i = 1; i < argc; i++) {
+    if (strcmp(argv[i], "-test") == 0)
+      continue;
+    if (strcmp(argv[i], "--version") == 0 || strcmp(argv[i], "-v") == 0) {
+      printf("%s\n", VESKO_VERSION);
+      return 0;
+    }
+    sessions.push_back(argv[i]);
+  }
+
+  // Lines reach a pipe or a log file as they are written.
+  setvbuf(stdout, nullptr, _IOLBF, 0);
+
+  VESKO_NOTE("Git: %s", VESKO_VERSION);
+
+  setFlushToZero();
+  installSignalHandlers();
+  createEventQueues();
+
+  for (const std::string& s : sessions)
+    Fl::add_timeout((double)(1.f / 30.f), gui_static_loadSession_cb, new std::string(s));
+
+  Gui* g = new Gui(argv[0]);
+
+  if (!Jack::setup(VESKO_NAME)) {
+    delete g;
+    return 1;
+  }
+
+  g->run();
+  delete g;
+  return 0;
+}

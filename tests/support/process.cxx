@@ -1,0 +1,191 @@
+#include "process.hxx"
+
+#include <atomic>
+#include <cerrno>
+#include <csignal>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <fstream>
+#include <sstream>
+#include <spawn.h>
+#include <sys/wait.h>
+#include <time.h>
+#include <unistd.h>
+
+extern char** environ;
+
+namespace e2e
+{
+long long nowMs()
+{
+  timespec ts;
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return (long long)ts.tv_sec * 1000 + ts.tv_nsec / 1000000;
+}
+
+static std::string tempPath(const char* what)
+{
+  static std::atomic<int> counter{0};
+  const char* dir = getenv("TMPDIR");
+  std::ostringstream s;
+  s << (dir && *dir ? dir : "/tmp") << "/vesko-e2e-" << getpid() << "-" << counter++ << "-"
+    << what;
+  return s.str();
+}
+
+Child::~Child()
+{
+  if (childPid > 0 && !reaped) {
+    kill(childPid, SIGKILL);
+    int st;
+    waitpid(childPid, &st, 0);
+  }
+  if (!outputPath.empty())
+    unlink(outputPath.c_str());
+}
+
+bool Child::start(const std::vector<std::string>& argv, const std::vector<std::string>& env)
+{
+  outputPath = tempPath("out");
+  std::vector<std::string> envStrings;
+  for (char** e = environ; *e; e++) {
+    std::string entry = *e;
+    bool replaced = false;
+    for (auto& extra : env)
+      if (entry.substr(0, entry.find('=') + 1) == extra.substr(0, extra.find('=') + 1))
+        replaced = true;
+    if (!replaced)
+      envStrings.push_back(entry);
+  }
+  for (auto& extra : env)
+    envStrings.push_back(extra);
+
+  std::vector<char*> args, envp;
+  for (auto& a : argv)
+    args.push_back(const_cast<char*>(a.c_str()));
+  args.push_back(nullptr);
+  for (auto& e : envStrings)
+    envp.push_back(const_cast<char*>(e.c_str()));
+  envp.push_back(nullptr);
+
+  posix_spawn_file_actions_t actions;
+  posix_spawn_file_actions_init(&actions);
+  posix_spawn_file_actions_addopen(&actions, 1, outputPath.c_str(), O_WRONLY | O_CREAT | O_TRUNC, 0644);
+  posix_spawn_file_actions_adddup2(&actions, 1, 2);
+  posix_spawn_file_actions_addopen(&actions, 0, "/dev/null", O_RDONLY, 0);
+  int rc = posix_spawnp(&childPid, args[0], &actions, nullptr, args.data(), envp.data());
+  posix_spawn_file_actions_destroy(&actions);
+  if (rc != 0) {
+    childPid = -1;
+    return false;
+  }
+  reaped = false;
+  return true;
+}
+
+void Child::signal(int sig)
+{
+  if (childPid > 0 && !reaped)
+    kill(childPid, sig);
+}
+
+bool Child::wait(int timeoutMs, int* status)
+{
+  if (childPid <= 0)
+    return false;
+  long long end = nowMs() + timeoutMs;
+  while (!reaped) {
+    int st = 0;
+    pid_t r = waitpid(childPid, &st, WNOHANG);
+    if (r == childPid) {
+      reaped = true;
+      int code = WIFEXITED(st) ? WEXITSTATUS(st) : 128 + WTERMSIG(st);
+      if (status)
+        *status = code;
+      lastStatus = code;
+      return true;
+    }
+    if (nowMs() > end)
+      return false;
+    usleep(5000);
+  }
+  if (status)
+    *status = lastStatus;
+  return true;
+}
+
+bool Child::running()
+{
+  int st;
+  return !wait(0, &st);
+}
+
+std::string Child::output() const
+{
+  std::ifstream in(outputPath);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+
+bool Child::waitForOutput(const std::string& text, int timeoutMs)
+{
+  long long end = nowMs() + timeoutMs;
+  while (nowMs() <= end) {
+    if (output().find(text) != std::string::npos)
+      return true;
+    usleep(10000);
+  }
+  return output().find(text) != std::string::npos;
+}
+
+JackServer::JackServer(int samplerate, int period)
+{
+  static std::atomic<int> counter{0};
+  serverName = "vesko-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
+  started = server.start({"jackd", "--no-realtime", "-n", serverName, "-d", "dummy", "-r",
+                          std::to_string(samplerate), "-p", std::to_string(period)},
+                         {"JACK_NO_START_SERVER=1"});
+  if (!started)
+    return;
+  int status = -1;
+  runCommand({"jack_wait", "-w", "-t", "10", "-s", serverName}, env(), 15000, &status);
+  started = status == 0;
+}
+
+JackServer::~JackServer()
+{
+  server.signal(SIGTERM);
+  int st;
+  if (!server.wait(3000, &st)) {
+    server.signal(SIGKILL);
+    server.wait(3000, &st);
+  }
+}
+
+std::vector<std::string> JackServer::env() const
+{
+  return {"JACK_DEFAULT_SERVER=" + serverName, "JACK_NO_START_SERVER=1"};
+}
+
+std::string runCommand(const std::vector<std::string>& argv, const std::vector<std::string>& env,
+                       int timeoutMs, int* status)
+{
+  Child c;
+  int st = -1;
+  if (!c.start(argv, env)) {
+    if (status)
+      *status = -1;
+    return "";
+  }
+  if (!c.wait(timeoutMs, &st)) {
+    c.signal(SIGKILL);
+    c.wait(2000, &st);
+    st = -2;
+  }
+  if (status)
+    *status = st;
+  return c.output();
+}
+} // namespace e2e
