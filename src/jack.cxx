@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "controllerupdater.hxx"
 #include "event.hxx"
 #include "eventhandler.hxx"
 #include "logger.hxx"
@@ -40,6 +41,9 @@ bool Jack::setup(const std::string& name)
 
 Jack::Jack(const std::string& name, jack_client_t* c) : client(c)
 {
+  // The state manager is made first, then the controller updater; the objects made after
+  // them find the engine through the global pointer.
+  controllerUpdater = new ControllerUpdater();
   jack = this;
 
   samplerate = jack_get_sample_rate(client);

@@ -11,6 +11,7 @@
 #include "config.hxx"
 #include "dbmeter.hxx"
 
+class ControllerUpdater;
 class Jack;
 // The one engine, null until setup() has built it.
 extern Jack* jack;
@@ -66,6 +67,7 @@ public:
   void resetLearnRecord();
 
   Buffers& getBuffers() { return buffers; }
+  ControllerUpdater* getControllerUpdater() { return controllerUpdater; }
 
 private:
   explicit Jack(const std::string& name, jack_client_t* client);
@@ -100,6 +102,7 @@ private:
   int frameOffset = 0;
 
   jack_client_t* client;
+  ControllerUpdater* controllerUpdater = nullptr;
   Buffers buffers;
   int samplerate = 0;
   int buffersize = 0;

@@ -1,0 +1,5 @@
+#include "controller.hxx"
+
+int Controller::privateID = 0;
+
+Controller::Controller() : ID(privateID++) {}
