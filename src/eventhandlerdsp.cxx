@@ -8,6 +8,7 @@
 #include "eventhandler.hxx"
 #include "jack.hxx"
 #include "logger.hxx"
+#include "statemanager.hxx"
 
 namespace
 {
@@ -72,6 +73,16 @@ void handleDspEvents()
         jack->returnVolume(ev.vol);
       break;
     }
+    case EVENT_STATE_SAVE: {
+      takeRecord<EventStateSave>();
+      jack->getStateManager()->save();
+      break;
+    }
+    case EVENT_STATE_RESET: {
+      takeRecord<EventStateReset>();
+      jack->getStateManager()->reset();
+      break;
+    }
     case EVENT_CONTROLLER_BINDING_ENABLE: {
       auto ev = takeRecord<EventControllerBindingEnable>();
       jack->learnEnable = ev.enable;
@@ -87,8 +98,6 @@ void handleDspEvents()
     }
 
     // Records whose engine parts are not built yet are taken off the queue unapplied.
-    case EVENT_STATE_SAVE:
-    case EVENT_STATE_RESET:
     case EVENT_STATE_SAVE_BUFFER:
     case EVENT_REQUEST_SAVE_BUFFER:
     case EVENT_GRID_EVENT:

@@ -7,6 +7,7 @@
 #include "event.hxx"
 #include "eventhandler.hxx"
 #include "logger.hxx"
+#include "statemanager.hxx"
 
 Jack* jack = nullptr;
 bool Jack::perTrackOutputs = false;
@@ -43,6 +44,7 @@ Jack::Jack(const std::string& name, jack_client_t* c) : client(c)
 {
   // The state manager is made first, then the controller updater; the objects made after
   // them find the engine through the global pointer.
+  stateManager = new StateManager();
   controllerUpdater = new ControllerUpdater();
   jack = this;
 
@@ -192,6 +194,8 @@ int Jack::process(jack_nframes_t nframes)
   handleDspEvents();
   if (!client) // an EventQuit closed the client
     return 0;
+  // Save copies go on whether or not the transport rolls.
+  stateManager->process(nframes);
 
   // Musical time decides how the period is cut; until it exists, one piece.
   processFrames(nframes);

@@ -12,6 +12,7 @@
 #include "dbmeter.hxx"
 
 class ControllerUpdater;
+class StateManager;
 class Jack;
 // The one engine, null until setup() has built it.
 extern Jack* jack;
@@ -68,6 +69,7 @@ public:
 
   Buffers& getBuffers() { return buffers; }
   ControllerUpdater* getControllerUpdater() { return controllerUpdater; }
+  StateManager* getStateManager() { return stateManager; }
 
 private:
   explicit Jack(const std::string& name, jack_client_t* client);
@@ -102,6 +104,7 @@ private:
   int frameOffset = 0;
 
   jack_client_t* client;
+  StateManager* stateManager = nullptr;
   ControllerUpdater* controllerUpdater = nullptr;
   Buffers buffers;
   int samplerate = 0;
