@@ -2,6 +2,8 @@
 
 #include <FL/Fl.H>
 
+#include "diskreader.hxx"
+#include "diskwriter.hxx"
 #include "eventhandler.hxx"
 #include "jack.hxx"
 #include "logger.hxx"
@@ -16,11 +18,22 @@ static const double SIGNAL_POLL_PERIOD = 0.1;
 Gui::Gui(const char* /*argv0*/)
 {
   gui = this;
+  diskWriter = new DiskWriter();
+  diskReader = new DiskReader(diskWriter);
   Fl::add_timeout(SIGNAL_POLL_PERIOD, signalPollTimer, this);
+
+  if (diskReader->loadPreferences(preferences) == 0)
+    VESKO_NOTE("Loaded preferences");
+  else
+    VESKO_WARN("No preferences loaded, using defaults.");
+  // The engine is built after the interface, so its ports follow the preference.
+  Jack::setPerTrackOutputs(preferences.enablePerTrackOutput);
 }
 
 Gui::~Gui()
 {
+  delete diskReader;
+  delete diskWriter;
   Fl::remove_timeout(drainTimer, this);
   Fl::remove_timeout(signalPollTimer, this);
   gui = nullptr;

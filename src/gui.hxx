@@ -3,6 +3,11 @@
 
 #include <string>
 
+#include "preferences.hxx"
+
+class DiskReader;
+class DiskWriter;
+
 class Gui;
 // The one interface object, null before main() creates it.
 extern Gui* gui;
@@ -24,9 +29,17 @@ public:
   // The JACK sample rate, as last announced by the engine.
   int samplerate = 0;
 
+  DiskReader* getDiskReader() { return diskReader; }
+  DiskWriter* getDiskWriter() { return diskWriter; }
+  const Preferences& getPreferences() const { return preferences; }
+
 private:
   static void drainTimer(void* self);
   static void signalPollTimer(void* self);
+
+  DiskWriter* diskWriter = nullptr;
+  DiskReader* diskReader = nullptr;
+  Preferences preferences;
 
   bool quitting = false;
   bool serverGoneReported = false;
