@@ -20,6 +20,8 @@ Gui::Gui(const char* /*argv0*/)
   gui = this;
   diskWriter = new DiskWriter();
   diskReader = new DiskReader(diskWriter);
+  diskWriter->setState(&state);
+  diskReader->setState(&state);
   Fl::add_timeout(SIGNAL_POLL_PERIOD, signalPollTimer, this);
 
   if (diskReader->loadPreferences(preferences) == 0)
@@ -46,6 +48,13 @@ int Gui::run()
   while (!quitting)
     Fl::wait(1.0);
   return 0;
+}
+
+void Gui::setSamplerate(int rate)
+{
+  samplerate = rate;
+  diskWriter->setSamplerate(rate);
+  diskReader->setSamplerate(rate);
 }
 
 void Gui::quit()

@@ -3,6 +3,7 @@
 
 #include <string>
 
+#include "guistate.hxx"
 #include "preferences.hxx"
 
 class DiskReader;
@@ -28,6 +29,13 @@ public:
 
   // The JACK sample rate, as last announced by the engine.
   int samplerate = 0;
+  void setSamplerate(int rate);
+
+  // Where the next single-clip save goes ("" when none is under way).
+  std::string saveBufferPath;
+
+  // What the strips and clip columns show.
+  GuiState& getState() { return state; }
 
   DiskReader* getDiskReader() { return diskReader; }
   DiskWriter* getDiskWriter() { return diskWriter; }
@@ -40,6 +48,7 @@ private:
   DiskWriter* diskWriter = nullptr;
   DiskReader* diskReader = nullptr;
   Preferences preferences;
+  GuiState state;
 
   bool quitting = false;
   bool serverGoneReported = false;
