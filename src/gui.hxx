@@ -8,6 +8,7 @@
 
 class DiskReader;
 class DiskWriter;
+class NsmClient;
 
 class Gui;
 // The one interface object, null before main() creates it.
@@ -37,14 +38,19 @@ public:
   // What the strips and clip columns show.
   GuiState& getState() { return state; }
 
+  // The session-manager client, or null when Vesko runs without one.
+  NsmClient* getNsm() { return nsm; }
+
   DiskReader* getDiskReader() { return diskReader; }
   DiskWriter* getDiskWriter() { return diskWriter; }
   const Preferences& getPreferences() const { return preferences; }
 
 private:
   static void drainTimer(void* self);
+  static void nsmTimer(void* self);
   static void signalPollTimer(void* self);
 
+  NsmClient* nsm = nullptr;
   DiskWriter* diskWriter = nullptr;
   DiskReader* diskReader = nullptr;
   Preferences preferences;
