@@ -3,6 +3,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "controller/veskogui.hxx"
 #include "controllerupdater.hxx"
 #include "event.hxx"
 #include "eventhandler.hxx"
@@ -105,7 +106,9 @@ Jack::Jack(const std::string& name, jack_client_t* c) : client(c)
     VESKO_ERROR("%s", "Error setting timebase callback");
   jack_on_info_shutdown(client, static_shutdown, this);
 
-  // The interface controller and the MIDI controllers of the preferences follow here.
+  // The window's controller comes first, so it has ID 0 and hears every announcement
+  // before any MIDI controller. The MIDI controllers of the preferences follow it.
+  controllerUpdater->registerController(new VeskoGUI());
   (void)name;
 }
 

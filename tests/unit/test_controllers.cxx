@@ -142,3 +142,61 @@ TEST_F(EngineTest, RemovedControllersGoBackToTheInterface)
   ASSERT_EQ(handedBack.size(), 1u);
   EXPECT_EQ(handedBack[0], &a);
 }
+
+// The window's controller is the engine's first and turns each announcement into exactly
+// the record the interface applies.
+TEST_F(EngineTest, InterfaceControllerAnnouncesEachChangeAsOneRecord)
+{
+  ControllerUpdater* u = jack->getControllerUpdater();
+  Controller* gui = u->getController(0);
+  ASSERT_NE(gui, nullptr);
+  EXPECT_STREQ(gui->getName(), "Vesko GUI");
+  discardGui();
+  {
+    rtcheck::ProcessScope rt;
+    u->volume(2, 0.6f);
+    u->progress(3, 5, 0.25f);
+    u->recordArm(1, true);
+    u->masterInputToActive(3, true);
+    u->masterReturnVolume(0.4f);
+    u->setSceneState(7, 9, 5);
+  }
+  std::vector<int> types;
+  drainGui([&](int type, const char* b) {
+    types.push_back(type);
+    switch (type) {
+    case EVENT_TRACK_VOLUME: {
+      auto* e = reinterpret_cast<const EventTrackVol*>(b);
+      EXPECT_EQ(e->track, 2);
+      EXPECT_FLOAT_EQ(e->vol, 0.6f);
+      break;
+    }
+    case EVENT_LOOPER_PROGRESS: {
+      auto* e = reinterpret_cast<const EventLooperProgress*>(b);
+      EXPECT_EQ(e->track, 3);
+      EXPECT_FLOAT_EQ(e->progress, 0.25f);
+      break;
+    }
+    case EVENT_TRACK_RECORD_ARM:
+      EXPECT_FLOAT_EQ(reinterpret_cast<const EventTrackRecordArm*>(b)->recordArm, 1.f);
+      break;
+    case EVENT_MASTER_INPUT_TO_ACTIVE: {
+      auto* e = reinterpret_cast<const EventMasterInputToActive*>(b);
+      EXPECT_EQ(e->place, 3);
+      EXPECT_TRUE(e->active);
+      break;
+    }
+    case EVENT_MASTER_RETURN:
+      EXPECT_EQ(reinterpret_cast<const EventMasterReturn*>(b)->ret, 1);
+      break;
+    case EVENT_GRID_STATE: {
+      auto* e = reinterpret_cast<const EventGridState*>(b);
+      EXPECT_EQ(e->track * 100 + e->scene * 10 + e->state, 795);
+      break;
+    }
+    }
+  });
+  std::vector<int> expected = {EVENT_TRACK_VOLUME, EVENT_LOOPER_PROGRESS, EVENT_TRACK_RECORD_ARM,
+                               EVENT_MASTER_INPUT_TO_ACTIVE, EVENT_MASTER_RETURN, EVENT_GRID_STATE};
+  EXPECT_EQ(types, expected);
+}
