@@ -734,3 +734,39 @@ TEST_F(ClipTest, ResetEmptiesAClipWithAudioAndSaysSo)
   gui.drain();
   EXPECT_EQ(gui.prints, std::vector<std::string>{"LC::reset() track 7, scene 9"});
 }
+
+// A second save while the first is still waiting for its buffers would share its counts
+// and could finish it early: it is refused, and the first completes untouched.
+TEST_F(ClipSaveTest, ASecondSaveBeforeTheFirstIsDoneIsRefused)
+{
+  auto clip = clipWith(30000, 4, 4);
+  StateManager* sm = jack->getStateManager();
+  {
+    rtcheck::ProcessScope rt;
+    sm->save();
+    sm->save();
+  }
+  gui.drain();
+  EXPECT_EQ(gui.saveRequests.size(), 1u);
+  EXPECT_TRUE(gui.printed("Save refused: the last save is not done yet"));
+  {
+    rtcheck::ProcessScope rt;
+    clip->receiveSaveBuffer(gui.take(EVENT_REQUEST_SAVE_BUFFER));
+    for (int i = 0; i < 100 && sm->saving(); i++)
+      sm->process(64);
+  }
+  gui.drain();
+  EXPECT_EQ(gui.finishes, 1);
+  ASSERT_EQ(gui.saved.size(), 1u);
+  expectMarked(gui.saved[0], 30000);
+  EXPECT_EQ(Stately::getSaveSuccess(), 0);
+  EXPECT_EQ(Stately::getSaveErrors(), 0);
+
+  // Once done, the next save goes ahead.
+  {
+    rtcheck::ProcessScope rt;
+    sm->save();
+  }
+  gui.drain();
+  EXPECT_EQ(gui.saveRequests.size(), 2u);
+}
