@@ -89,7 +89,7 @@ void LooperClip::save()
 
 void LooperClip::receiveSaveBuffer(AudioBuffer* sb)
 {
-  if (sb && staleSaveBuffers > 0) {
+  if (staleSaveBuffers > 0) {
     // Asked for by a save that has failed since; it goes back unused.
     staleSaveBuffers--;
     sendToInterfaceForFreeing(sb);
@@ -101,7 +101,10 @@ void LooperClip::receiveSaveBuffer(AudioBuffer* sb)
     return;
   }
   if (!sb || sb->getSize() < saveLength) {
-    dspPrint("LC:: %i, %i: can't save, buf too small", track, scene);
+    if (sb)
+      dspPrint("LC:: %i, %i: can't save, buf too small", track, scene);
+    else
+      dspPrint("LC:: %i, %i: can't save, no memory", track, scene);
     sendToInterfaceForFreeing(sb);
     endSave();
     Stately::error("");
@@ -228,19 +231,29 @@ void LooperClip::loadBuffer(AudioBuffer* ab)
   _recordHead = ab->getSize();
 }
 
-bool LooperClip::wantsLargerBuffer() const
+int64_t LooperClip::growthStep() const
 {
   const int64_t size = audio.buf->getSize();
-  const int64_t step = size / GROWTH_FRACTION > GROWTH_FRAMES ? size / GROWTH_FRACTION : GROWTH_FRAMES;
-  return !_bufferRequested && !audio.old && recordSpaceLeft() < (uint64_t)step;
+  return size / GROWTH_FRACTION > GROWTH_FRAMES ? size / GROWTH_FRACTION : GROWTH_FRAMES;
 }
 
-int64_t LooperClip::largerBufferSize() const
+bool LooperClip::wantsLargerBuffer() const
 {
-  const int64_t size = audio.buf->getSize();
-  const int64_t step = size / GROWTH_FRACTION > GROWTH_FRAMES ? size / GROWTH_FRACTION : GROWTH_FRAMES;
-  return size + step;
+  if (_bufferRequested || audio.old)
+    return false;
+  // A queued take starts at frame 0 of the buffer: ask before it starts, so that its first
+  // frames do not depend on how fast the interface answers.
+  int64_t room;
+  if (_recordQueued)
+    room = audio.buf->getSize();
+  else if (_isRecording)
+    room = (int64_t)recordSpaceLeft();
+  else
+    return false;
+  return room < growthStep();
 }
+
+int64_t LooperClip::largerBufferSize() const { return audio.buf->getSize() + growthStep(); }
 
 void LooperClip::receiveRecordBuffer(AudioBuffer* ab)
 {

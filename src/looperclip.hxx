@@ -30,7 +30,7 @@ public:
   static const int64_t GROWTH_FRAMES = 44100;
   static const int GROWTH_FRACTION = 8;
   // Frames of an old recording buffer moved into its successor per frame of the period.
-  static const int MOVE_FRAMES_PER_FRAME = 32;
+  static const int MOVE_FRAMES_PER_FRAME = 64;
 
   LooperClip(int track, int scene);
   ~LooperClip() override;
@@ -80,7 +80,8 @@ public:
 
   void setBufferRequested(bool b) { _bufferRequested = b; }
   bool bufferRequested() const { return _bufferRequested; }
-  // True when the looper should ask for a larger recording buffer now, and its size.
+  // True when the looper should ask for a larger recording buffer now (for a clip that
+  // records or is queued to), and its size.
   bool wantsLargerBuffer() const;
   int64_t largerBufferSize() const;
   bool movingBuffer() const { return audio.old != nullptr; }
@@ -110,6 +111,7 @@ private:
   void release(AudioBuffer* b);
   void sendToInterfaceForFreeing(AudioBuffer* b);
   void stopBufferMove();
+  int64_t growthStep() const;
   // Copies the save up to frame `upTo` (it never goes beyond the saved length).
   void copySave(int64_t upTo);
   void finishSave();
