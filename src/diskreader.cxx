@@ -276,8 +276,11 @@ int DiskReader::loadSample(int track, int scene, const std::string& path)
 
   const sf_count_t frames = info.frames;
   std::vector<float> left, right;
-  left.reserve(frames);
-  right.reserve(frames);
+  // The header's frame count is only a claim: reserve what a sane file would need and let
+  // the channels grow with what is really read.
+  const sf_count_t claim = frames < (sf_count_t)1 << 24 ? frames : (sf_count_t)1 << 24;
+  left.reserve(claim);
+  right.reserve(claim);
   VESKO_NOTE("Loading file with  %i chnls, frames %i, bufferL size %i bufferR size %i",
              info.channels, (int)frames, (int)frames, (int)frames);
 

@@ -76,6 +76,7 @@ Gui::Gui(const char* argv0)
 
 Gui::~Gui()
 {
+  delete nsm;
   delete diskReader;
   delete diskWriter;
   Fl::remove_timeout(drainTimer, this);

@@ -10,6 +10,10 @@
 
 namespace
 {
+// An OSC string argument. liblo's arguments are only 4-byte aligned, so they are read as
+// bytes rather than through the 8-byte lo_arg union.
+const char* str(lo_arg* a) { return reinterpret_cast<const char*>(a); }
+
 void quietErrors(int num, const char* msg, const char* where)
 {
   VESKO_WARN("OSC error %d: %s (%s)", num, msg ? msg : "", where ? where : "");
@@ -75,6 +79,14 @@ NsmClient* NsmClient::create(const char* executable, OpenCallback open, SaveCall
   return c;
 }
 
+NsmClient::~NsmClient()
+{
+  if (serverAddress)
+    lo_address_free(serverAddress);
+  if (server)
+    lo_server_free(server);
+}
+
 void NsmClient::poll()
 {
   while (lo_server_wait(server, 0) > 0)
@@ -104,9 +116,9 @@ void NsmClient::answer(const char* path, int result, const char* message)
 int NsmClient::onError(const char*, const char*, lo_arg** argv, int, lo_message, void* data)
 {
   NsmClient* self = static_cast<NsmClient*>(data);
-  if (strcmp(&argv[0]->s, "/nsm/server/announce") != 0)
+  if (strcmp(str(argv[0]), "/nsm/server/announce") != 0)
     return -1;
-  fprintf(stderr, "NSM: Failed to register with NSM server: %s", &argv[2]->s);
+  fprintf(stderr, "NSM: Failed to register with NSM server: %s", str(argv[2]));
   self->active = false;
   return 0;
 }
@@ -114,11 +126,11 @@ int NsmClient::onError(const char*, const char*, lo_arg** argv, int, lo_message,
 int NsmClient::onReply(const char*, const char*, lo_arg** argv, int, lo_message msg, void* data)
 {
   NsmClient* self = static_cast<NsmClient*>(data);
-  if (strcmp(&argv[0]->s, "/nsm/server/announce") != 0)
+  if (strcmp(str(argv[0]), "/nsm/server/announce") != 0)
     return -1;
-  fprintf(stderr, "NSM: Successfully registered. NSM says: %s", &argv[1]->s);
+  fprintf(stderr, "NSM: Successfully registered. NSM says: %s", str(argv[1]));
   self->active = true;
-  self->manager = &argv[2]->s;
+  self->manager = str(argv[2]);
   self->serverHost = sourceHost(msg);
   self->serverPort = sourcePort(msg);
   if (self->serverAddress)
@@ -132,9 +144,9 @@ int NsmClient::onOpen(const char* path, const char*, lo_arg** argv, int, lo_mess
   NsmClient* self = static_cast<NsmClient*>(data);
   if (!self->fromManager(msg, path))
     return 0;
-  self->id = &argv[2]->s;
+  self->id = str(argv[2]);
   char* message = nullptr;
-  int r = self->openCallback ? self->openCallback(&argv[0]->s, &argv[1]->s, &argv[2]->s, &message,
+  int r = self->openCallback ? self->openCallback(str(argv[0]), str(argv[1]), str(argv[2]), &message,
                                                   self->userData)
                              : 0;
   self->answer(path, r, message);

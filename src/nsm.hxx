@@ -21,8 +21,13 @@ public:
   static NsmClient* create(const char* executable, OpenCallback open, SaveCallback save,
                            void* userData);
 
+  ~NsmClient();
+
   // Handles every message waiting, without blocking.
   void poll();
+
+  // Handles one OSC packet as if it had arrived on the client's port (for tests).
+  void dispatch(void* data, size_t size) { lo_server_dispatch_data(server, data, size); }
 
   bool isActive() const { return active; }
   const std::string& clientId() const { return id; }

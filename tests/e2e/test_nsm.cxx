@@ -1,4 +1,5 @@
 #include <csignal>
+#include <cstring>
 #include <map>
 #include <sstream>
 #include <string>
@@ -73,10 +74,14 @@ private:
     m.path = path;
     m.types = types;
     for (int i = 0; i < argc; i++) {
-      if (types[i] == 's')
-        m.strings.push_back(&argv[i]->s);
-      else if (types[i] == 'i')
-        m.ints.push_back(argv[i]->i);
+      // liblo's arguments are only 4-byte aligned: read them as bytes.
+      if (types[i] == 's') {
+        m.strings.push_back(reinterpret_cast<const char*>(argv[i]));
+      } else if (types[i] == 'i') {
+        int32_t v;
+        memcpy(&v, argv[i], sizeof(v));
+        m.ints.push_back(v);
+      }
     }
     m.fromPort = lo_address_get_port(lo_message_get_source(msg));
     static_cast<TestManager*>(data)->received.push_back(m);
