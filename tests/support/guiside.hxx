@@ -30,8 +30,10 @@ public:
   // for the test to hand to a clip itself.
   bool answerThroughQueue = true;
   bool answerRecordRequests = true;
-  // Save buffers are made this many frames shorter than asked (to make them too small).
+  // Save buffers are made this many frames shorter than asked (to make them too small),
+  // for every clip or only for the clip shortTrack, shortScene.
   int64_t saveBufferShortBy = 0;
+  int shortTrack = -1, shortScene = -1;
 
   std::vector<std::string> prints;
   std::vector<int> types; // every record, in order
@@ -69,6 +71,7 @@ public:
     answerThroughQueue = true;
     answerRecordRequests = true;
     saveBufferShortBy = 0;
+    shortTrack = shortScene = -1;
   }
 
   void drain()
@@ -94,7 +97,8 @@ public:
       case EVENT_REQUEST_SAVE_BUFFER: {
         auto* ev = reinterpret_cast<EventRequestSaveBuffer*>(buf);
         saveRequests.push_back(ev->bufferSize);
-        int64_t n = (int64_t)ev->bufferSize - saveBufferShortBy;
+        const bool shortened = shortTrack < 0 || (ev->track == shortTrack && ev->scene == shortScene);
+        int64_t n = (int64_t)ev->bufferSize - (shortened ? saveBufferShortBy : 0);
         answer(EVENT_REQUEST_SAVE_BUFFER, ev->track, ev->scene, new AudioBuffer(n < 0 ? 0 : n));
         break;
       }
