@@ -194,6 +194,14 @@ TEST_F(WaveformTest, FewSamplesAndDamagedSamplesStillDraw)
   bad[0] = std::numeric_limits<float>::infinity();
   show(w, bad);
   EXPECT_FALSE(white(100, 100));
+  show(w, std::vector<float>(400, std::numeric_limits<float>::infinity()));
+  EXPECT_FALSE(white(100, 100));
+  EXPECT_FALSE(white(100, 40));
+  // A damaged sample among good ones leaves the column's good mean.
+  std::vector<float> mixed(400, 1.f);
+  mixed[200] = std::numeric_limits<float>::quiet_NaN();
+  show(w, mixed);
+  EXPECT_TRUE(white(120, 100));
   show(w, std::vector<float>(400, 1.f));
   EXPECT_TRUE(white(100, 100));
 }
