@@ -4,6 +4,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <unistd.h>
 
 #include <FL/Fl_Valuator.H>
 #include <FL/fl_draw.H>
@@ -38,8 +39,17 @@ void WindowTest::SetUp()
 {
   const char* display = getenv("DISPLAY");
   ASSERT_TRUE(display && *display) << "window tests need an X server in DISPLAY";
-  fl_open_display();
-  ASSERT_NE(fl_display, nullptr);
+  // A busy server can turn a connection away; the toolkit would exit at once, so connect
+  // here, a few times if need be, and hand it the display.
+  Display* d = nullptr;
+  for (int i = 0; i < 50 && !d; i++) {
+    d = XOpenDisplay(nullptr);
+    if (!d)
+      usleep(100 * 1000);
+  }
+  ASSERT_NE(d, nullptr) << "cannot open display " << display;
+  fl_open_display(d);
+  ASSERT_EQ(fl_display, d);
   win = new CountingWindow(windowWidth(), windowHeight());
   win->color(fl_rgb_color(7, 7, 7));
   win->begin();
