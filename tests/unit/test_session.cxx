@@ -515,3 +515,17 @@ TEST_F(SessionFiles, KeysAreFoundWhateverTheirCaseAndPanIsMapped)
   EXPECT_EQ(state.tracks[2].name, "third");
   EXPECT_EQ(state.tracks[3].name, "Track 4") << "tracks beyond the file keep what they had";
 }
+
+// Found by fuzzing: a FLAC header claiming billions of frames made the loader reserve them
+// all before reading a single one.
+TEST_F(SessionFiles, AForgedFrameCountDoesNotExhaustMemory)
+{
+  testing::internal::CaptureStdout();
+  int r = reader->loadSample(0, 0, std::string(VESKO_TEST_DATA) + "/forged-frame-count.flac");
+  testing::internal::GetCapturedStdout();
+  EXPECT_TRUE(r == 0 || r == 2);
+  for (AudioBuffer* b : loadedBuffers(takeDspRecords())) {
+    EXPECT_LT(b->getSize(), 1 << 20);
+    delete b;
+  }
+}
