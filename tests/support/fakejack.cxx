@@ -60,6 +60,8 @@ Port* port(const std::string& name)
   return nullptr;
 }
 
+Port* portAt(size_t index) { return index < g_ports.size() ? &g_ports[index].p : nullptr; }
+
 float* audio(const std::string& name)
 {
   Port* p = port(name);
