@@ -127,6 +127,7 @@ jack_port_t* jack_port_register(jack_client_t*, const char* name, const char* ty
   p.p.name = name;
   p.p.type = type;
   p.p.flags = flags;
+  p.p.isMidi = p.p.type == JACK_DEFAULT_MIDI_TYPE;
   // Room for the largest period a test may run.
   p.p.audio.assign(8192, 0.f);
   p.p.midi.assign(8192, 0);
@@ -137,7 +138,7 @@ int jack_port_unregister(jack_client_t*, jack_port_t*) { return 0; }
 
 void* jack_port_get_buffer(jack_port_t* port, jack_nframes_t)
 {
-  if (port->p.type == JACK_DEFAULT_MIDI_TYPE)
+  if (port->p.isMidi)
     return port->p.midi.data();
   return port->p.audio.data();
 }

@@ -17,6 +17,7 @@ struct Port {
   std::string name;
   std::string type;
   unsigned long flags = 0;
+  bool isMidi = false;
   std::vector<float> audio;
   std::vector<unsigned char> midi;
 };
