@@ -115,6 +115,8 @@ struct VolumeCase {
   float control; // below 0: no volume record, the initial gain
   float peak;
 };
+void PrintTo(const VolumeCase& v, std::ostream* os) { *os << "control " << v.control; }
+
 
 class MetronomeVolume : public EngineTest, public ::testing::WithParamInterface<VolumeCase>
 {

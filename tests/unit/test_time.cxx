@@ -261,6 +261,8 @@ struct TempoRequest {
   const char* message;  // what the interface is told, "" for none checked
   double appliedFpb;    // 0: dropped
 };
+void PrintTo(const TempoRequest& r, std::ostream* os) { *os << r.what; }
+
 
 class TempoRange : public EngineTest, public ::testing::WithParamInterface<TempoRequest>
 {
@@ -322,6 +324,8 @@ struct TapCase {
   std::vector<int> taps; // periods of 240 frames (0.5 s = 100 periods)
   std::vector<std::string> said;
 };
+void PrintTo(const TapCase& t, std::ostream* os) { *os << t.what; }
+
 
 class TapTempo : public EngineTest, public ::testing::WithParamInterface<TapCase>
 {

@@ -79,6 +79,8 @@ struct Strip {
   // Settled outputs for a track signal of 1.0 left and 0.5 right.
   float mixL, mixR, directL, directR, sendL, keyL, signalL;
 };
+void PrintTo(const Strip& s, std::ostream* os) { *os << s.what; }
+
 
 class TrackStrip : public PerTrackOutputs, public ::testing::WithParamInterface<Strip>
 {
