@@ -51,10 +51,12 @@ public:
   // JACK thread (the time manager only): starts or stops the JACK transport.
   void transportRolling(bool rolling);
 
-  // The units of a track's chain; null for any track above 7 (negative ones included).
+  // The units of a track's chain, built with the engine and used on the JACK thread; null
+  // for any track above 7 (negative ones included).
   TrackOutput* getTrackOutput(unsigned int track);
   JackSendReturn* getJackSendReturn(unsigned int track);
 
+  // Built with the engine (the time manager first); used on the JACK thread.
   TimeManager* getTimeManager() { return timeManager; }
   Metronome* getMetronome() { return metronome; }
 
