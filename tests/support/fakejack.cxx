@@ -60,6 +60,8 @@ Port* port(const std::string& name)
   return nullptr;
 }
 
+Port* portAt(size_t index) { return index < g_ports.size() ? &g_ports[index].p : nullptr; }
+
 float* audio(const std::string& name)
 {
   Port* p = port(name);
@@ -125,6 +127,7 @@ jack_port_t* jack_port_register(jack_client_t*, const char* name, const char* ty
   p.p.name = name;
   p.p.type = type;
   p.p.flags = flags;
+  p.p.isMidi = p.p.type == JACK_DEFAULT_MIDI_TYPE;
   // Room for the largest period a test may run.
   p.p.audio.assign(8192, 0.f);
   p.p.midi.assign(8192, 0);
@@ -135,7 +138,7 @@ int jack_port_unregister(jack_client_t*, jack_port_t*) { return 0; }
 
 void* jack_port_get_buffer(jack_port_t* port, jack_nframes_t)
 {
-  if (port->p.type == JACK_DEFAULT_MIDI_TYPE)
+  if (port->p.isMidi)
     return port->p.midi.data();
   return port->p.audio.data();
 }

@@ -17,6 +17,7 @@ struct Port {
   std::string name;
   std::string type;
   unsigned long flags = 0;
+  bool isMidi = false;
   std::vector<float> audio;
   std::vector<unsigned char> midi;
 };
@@ -28,6 +29,8 @@ int bufferSize();
 // Every registered port, in registration order.
 std::vector<std::string> portNames();
 Port* port(const std::string& name);
+// The port registered index-th (0 is the first), or null.
+Port* portAt(size_t index);
 // The sample buffer of a port (input ports: the test writes; output ports: it reads).
 float* audio(const std::string& name);
 
