@@ -86,6 +86,11 @@ public:
   int64_t largerBufferSize() const;
   bool movingBuffer() const { return audio.old != nullptr; }
 
+  // The clip's own buffer, lent for saving the clip alone; null while it records or is
+  // queued to (the interface would read frames being written) or while frames are still
+  // being moved into it (it would miss them).
+  AudioBuffer* lendableBuffer() { return (_isRecording || _recordQueued || audio.old) ? nullptr : audio.buf; }
+
   // For tests: the buffer the clip plays and records.
   const AudioBuffer* buffer() const { return audio.buf; }
   bool saveUnderWay() const { return saveState != SAVE_IDLE; }

@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "eventhandler.hxx"
+#include "gridlogic.hxx"
 #include "jack.hxx"
 #include "stately.hxx"
 
@@ -33,6 +34,8 @@ void StateManager::reset()
 {
   for (size_t i = 0; i < statelys.size(); i++)
     statelys[i]->reset();
+  if (GridLogic* grid = jack->getGridLogic())
+    grid->refreshAll();
 }
 
 void StateManager::process(int nframes)

@@ -24,7 +24,7 @@ public:
   // Asks every participant to save. Refused while an earlier save is still unanswered:
   // the two would share the answer counts and neither could tell when it is done.
   void save();
-  // Empties every participant, then lets every controller show the new states.
+  // Empties every participant, then the grid logic shows every clip's state.
   void reset();
 
   // Once per period, whether or not the transport rolls: lets the save copies go on.
