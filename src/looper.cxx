@@ -67,12 +67,7 @@ void Looper::process(unsigned int nframes, Buffers* buffers)
       const long double speed = (target != 0 && actual != 0) ? (long double)actual / target : 1.0L;
       float* outL = a[Buffers::looperOutL(track)];
       float* outR = a[Buffers::looperOutR(track)];
-      for (unsigned i = 0; i < nframes; i++) {
-        float l = 0.f, r = 0.f;
-        clip->nextSample(speed, l, r);
-        outL[i] += l;
-        outR[i] += r;
-      }
+      clip->play(speed, outL, outR, nframes);
       if (progressCounter > progressInterval) {
         jack->getControllerUpdater()->progress(track, s, clip->getProgress());
         progressCounter = 0;

@@ -348,6 +348,39 @@ void LooperClip::nextSample(long double speed, float& outL, float& outR)
   _playhead += speed;
 }
 
+void LooperClip::play(long double speed, float* outL, float* outR, unsigned n)
+{
+  const int64_t size = audio.buf->getSize();
+  if (size == 0)
+    return;
+  // What nextSample reads per frame, read once.
+  const int64_t limit = _recordHead < size ? _recordHead : size;
+  const float* bufL = audio.buf->getLeft().data();
+  const float* bufR = audio.buf->getRight().data();
+  const float* oldL = audio.old ? audio.old->getLeft().data() : nullptr;
+  const float* oldR = audio.old ? audio.old->getRight().data() : nullptr;
+  const int64_t moved = audio.moved, end = audio.end;
+  long double head = _playhead;
+  for (unsigned k = 0; k < n; k++) {
+    if (head >= _recordHead || head >= size || head < 0) {
+      head = 0;
+      _barCount = 0;
+    }
+    int64_t i = (int64_t)(head + 0.5L);
+    if (i >= limit)
+      i = 0;
+    if (oldL && i >= moved && i < end) {
+      outL[k] += oldL[i];
+      outR[k] += oldR[i];
+    } else {
+      outL[k] += bufL[i];
+      outR[k] += bufR[i];
+    }
+    head += speed;
+  }
+  _playhead = head;
+}
+
 void LooperClip::bar()
 {
   AudioBuffer* b = audio.buf;

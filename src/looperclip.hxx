@@ -52,6 +52,8 @@ public:
 
   void record(int n, const float* inL, const float* inR);
   void nextSample(long double speed, float& outL, float& outR);
+  // n frames of nextSample, added into outL and outR: the looper's per-period playback.
+  void play(long double speed, float* outL, float* outR, unsigned n);
   // The time manager's bar line, through the grid logic.
   void bar();
   // The tempo at which a bar line sets a recording's length; from the looper.
