@@ -4,6 +4,7 @@
 //
 //   bench_looping period   [cycles]        one period, 8 clips playing + 1 recording + metronome
 //   bench_looping record   [minutes] [x]   worst period over a long recording
+//   bench_looping control  [minutes] [x]   the same run recording nothing, for comparison
 //   bench_looping save     [clips] [secs] [x] worst period over a session save
 //
 // x paces the run at x times real time (default 50), so the interface thread's answers
@@ -16,6 +17,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <ctime>
+#include <sys/resource.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -79,6 +82,8 @@ private:
       case EVENT_GUI_PRINT:
         if (strstr(reinterpret_cast<EventGuiPrint*>(buf)->getMessage(), "out of mem"))
           outOfMemoryLines++;
+        else if (getenv("BENCH_VERBOSE"))
+          printf("DSP: %s\n", reinterpret_cast<EventGuiPrint*>(buf)->getMessage());
         break;
       case EVENT_LOOPER_CLIP_REQUEST_BUFFER: {
         auto* ev = reinterpret_cast<EventLooperClipRequestBuffer*>(buf);
@@ -112,9 +117,33 @@ private:
   std::thread thread;
 };
 
+double threadCpuUs()
+{
+  timespec ts;
+  clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+  return ts.tv_sec * 1e6 + ts.tv_nsec / 1e3;
+}
+
+// CPU time of the last timed period: wall time counts whatever else this shared machine
+// ran meanwhile, CPU time only this thread's work (page faults included).
+double lastCpuUs = 0;
+long lastFaults = 0;
+
+long threadFaults()
+{
+  rusage ru;
+  getrusage(RUSAGE_THREAD, &ru);
+  return ru.ru_minflt + ru.ru_majflt;
+}
+
 struct Stats {
   std::vector<double> us;
-  void add(double v) { us.push_back(v); }
+  std::vector<long> faults;
+  void add(double v)
+  {
+    us.push_back(v);
+    faults.push_back(lastFaults);
+  }
   double at(double q)
   {
     std::vector<double> s = us;
@@ -131,6 +160,21 @@ struct Stats {
            what, share(0.5), share(0.25), share(0.75), share(0.99), share(0.999), share(1.0));
   }
   double share(double q) { return 100 * at(q) / PERIOD_US; }
+  // Where the n worst periods fell.
+  void worst(int n)
+  {
+    std::vector<size_t> idx(us.size());
+    for (size_t i = 0; i < idx.size(); i++)
+      idx[i] = i;
+    std::partial_sort(idx.begin(), idx.begin() + n, idx.end(), [&](size_t a, size_t b) { return us[a] > us[b]; });
+    printf("worst periods:");
+    for (int i = 0; i < n; i++)
+      printf(" #%zu %.1f us (%ld page faults)", idx[i], us[idx[i]], faults[idx[i]]);
+    long faulting = 0;
+    for (long f : faults)
+      faulting += f > 0;
+    printf("\nperiods with page faults on the process thread: %ld\n", faulting);
+  }
 };
 
 template <class E> void toEngine(E ev) { writeToDspRingbuffer(&ev); }
@@ -138,9 +182,14 @@ template <class E> void toEngine(E ev) { writeToDspRingbuffer(&ev); }
 // One period through the real process callback, timed.
 double timedCycle()
 {
+  const long f0 = threadFaults();
+  const double c0 = threadCpuUs();
   auto t0 = Clock::now();
   fakejack::cycle();
-  return std::chrono::duration<double, std::micro>(Clock::now() - t0).count();
+  const double wall = std::chrono::duration<double, std::micro>(Clock::now() - t0).count();
+  lastCpuUs = threadCpuUs() - c0;
+  lastFaults = threadFaults() - f0;
+  return wall;
 }
 
 // Sleeps so that `periods` periods take no less than 1/pace of their real duration.
@@ -221,26 +270,43 @@ int benchPeriod(long cycles)
     fprintf(stderr, "scenario not reached\n");
     return 1;
   }
-  Stats s;
+  Stats s, cpu;
   for (long c = 0; c < cycles; c++) {
     fillInput(c * PERIOD);
     s.add(timedCycle());
+    cpu.add(lastCpuUs);
   }
   gui.stop();
   idle.print("period, clips stopped, metronome");
   s.print("period, 8 playing + 1 recording + metronome");
+  cpu.print("period, 8 playing + 1 recording + metronome, CPU");
   printf("looping's own share (difference of the medians): %.2f%% of the period\n",
          idle.share(0.5) > 0 ? s.share(0.5) - idle.share(0.5) : 0.0);
   return 0;
 }
 
-int benchRecord(double minutes, double pace)
+int benchRecord(double minutes, double pace, bool control)
 {
   setUp();
   Interface gui;
   gui.start();
   const int64_t total = (int64_t)(minutes * 60 * RATE);
   LooperClip* clip = jack->getLooper(3)->getClip(4);
+  if (control) {
+    // The same engine, pacing and length, recording nothing: what this machine adds.
+    Stats cpu;
+    Pacer pacer(pace);
+    for (long c = 0; c < (long)(total / PERIOD); c++) {
+      fillInput(c * PERIOD);
+      timedCycle();
+      cpu.add(lastCpuUs);
+      pacer.wait(c);
+    }
+    gui.stop();
+    cpu.print("control, nothing recording, CPU");
+    cpu.worst(5);
+    return 0;
+  }
   toEngine(EventGridEvent(3, 4, true));
   // The press is applied at the start of the first period, whose first frame is a bar line.
   fillInput(0);
@@ -249,13 +315,14 @@ int benchRecord(double minutes, double pace)
     fprintf(stderr, "the take did not start on the first bar line\n");
     return 1;
   }
-  Stats s;
+  Stats s, cpu;
   Pacer pacer(pace);
   const long periods = (long)(total / PERIOD);
   int64_t frame = clip->getRecordedLength();
   for (long c = 0; c < periods; c++) {
     fillInput(frame);
     s.add(timedCycle());
+    cpu.add(lastCpuUs);
     frame += PERIOD;
     pacer.wait(c);
   }
@@ -273,7 +340,18 @@ int benchRecord(double minutes, double pace)
          "lines, %ld buffer requests, buffer %lld frames\n",
          minutes, pace, (long long)recorded, (long long)wrong, gui.outOfMemoryLines.load(),
          gui.requests.load(), (long long)ab->getSize());
-  s.print("recording");
+  // Per minute of audio: a clip's growing length must not show in any period.
+  const long perMinute = 60L * RATE / PERIOD;
+  printf("per minute of the take, CPU us: p99.9 / max\n");
+  for (long m = 0; m * perMinute < (long)cpu.us.size(); m++) {
+    Stats minute;
+    for (long c = m * perMinute; c < std::min((long)cpu.us.size(), (m + 1) * perMinute); c++)
+      minute.us.push_back(cpu.us[c]);
+    printf("  %2ld: %6.1f / %6.1f\n", m, minute.at(0.999), minute.at(1.0));
+  }
+  s.print("recording, wall");
+  cpu.print("recording, CPU");
+  cpu.worst(5);
   return wrong != 0 || gui.outOfMemoryLines.load() != 0;
 }
 
@@ -287,13 +365,14 @@ int benchSave(int clips, double seconds, double pace)
     toEngine(EventLooperLoad(i % NTRACKS, i / NTRACKS, loop(frames, 16)));
   toEngine(EventGridLaunchScene(0)); // a track each keeps playing through the save
   fakejack::cycles(3000);
-  Stats s;
+  Stats s, cpu;
   Pacer pacer(pace);
   toEngine(EventStateSave());
   auto t0 = Clock::now();
   long c = 0;
   for (; gui.saveFinishes.load() == 0 && c < 100000000; c++) {
     s.add(timedCycle());
+    cpu.add(lastCpuUs);
     pacer.wait(c);
   }
   const double wall = std::chrono::duration<double>(Clock::now() - t0).count();
@@ -301,7 +380,9 @@ int benchSave(int clips, double seconds, double pace)
   printf("save of %d clips of %.0f s at %gx real time: %ld save buffers, %ld periods (%.2f s of audio, "
          "%.2f s wall)\n",
          clips, seconds, pace, gui.saveBuffers.load(), c, c * (double)PERIOD / RATE, wall);
-  s.print("save");
+  s.print("save, wall");
+  cpu.print("save, CPU");
+  cpu.worst(5);
   return gui.saveBuffers.load() != clips;
 }
 } // namespace
@@ -311,8 +392,8 @@ int main(int argc, char** argv)
   std::string what = argc > 1 ? argv[1] : "period";
   if (what == "period")
     return benchPeriod(argc > 2 ? atol(argv[2]) : 100000);
-  if (what == "record")
-    return benchRecord(argc > 2 ? atof(argv[2]) : 30, argc > 3 ? atof(argv[3]) : 50);
+  if (what == "record" || what == "control")
+    return benchRecord(argc > 2 ? atof(argv[2]) : 30, argc > 3 ? atof(argv[3]) : 50, what == "control");
   if (what == "save")
     return benchSave(argc > 2 ? atoi(argv[2]) : 80, argc > 3 ? atof(argv[3]) : 30,
                      argc > 4 ? atof(argv[4]) : 50);

@@ -55,8 +55,8 @@ void Looper::process(unsigned int nframes, Buffers* buffers)
     // Recording clips, and clips about to record, ask for room in time.
     if (clip->wantsLargerBuffer()) {
       EventLooperClipRequestBuffer request(track, s, (uint64_t)clip->largerBufferSize(), nullptr);
-      writeToGuiRingbuffer(&request);
-      clip->setBufferRequested(true);
+      if (handToGui(&request)) // else asked again next period
+        clip->setBufferRequested(true);
     }
     if (clip->isRecording()) {
       // The engine has scaled the input by the master input gain, once for everyone.
