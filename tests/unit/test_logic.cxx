@@ -7,6 +7,7 @@
 #include "guiside.hxx"
 #include "listener.hxx"
 #include "logic.hxx"
+#include "metronome.hxx"
 #include "looper.hxx"
 #include "looperclip.hxx"
 #include "timemanager.hxx"
@@ -76,10 +77,15 @@ TEST_F(LogicTest, ChangesComeFirstThenTheAnnouncement)
     logic->trackPan(2, -0.5f);
     logic->masterInputTo(3, 0.7f);        // no level there, announced all the same
     logic->masterInputToActive(2, true); // no switch there, announced all the same
+    logic->metronomeEnable(true);
   }
   EXPECT_TRUE(jack->getTrackOutput(2)->recordArm());
-  EXPECT_EQ(heard.log, (std::vector<Heard>{{Heard::RECORD_ARM, 2, 0, 1, 0.f}, {Heard::PAN, 2, 0, 0, -0.5f}}))
-    << "the listener writes down only some kinds";
+  EXPECT_TRUE(jack->getMetronome()->getActive());
+  EXPECT_EQ(heard.log, (std::vector<Heard>{{Heard::RECORD_ARM, 2, 0, 1, 0.f},
+                                          {Heard::PAN, 2, 0, 0, -0.5f},
+                                          {Heard::INPUT_TO, 3, 0, 0, 0.7f},
+                                          {Heard::INPUT_TO_ACTIVE, 2, 0, 0, 1.f},
+                                          {Heard::METRONOME, 0, 0, 1, 0.f}}));
 }
 
 TEST_F(LogicTest, AClipsLengthSetsTheTempoAtTheNextBarLine)

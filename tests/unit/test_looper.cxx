@@ -235,3 +235,19 @@ TEST_F(LooperTest, ATransportRestartStartsPlayingClipsAgain)
   EXPECT_EQ(heard.only(Heard::PROGRESS).front(), progressOf(6, 0, 0.f));
   EXPECT_LT(clip(6, 0)->getProgress(), 256.f / 96000 + 1e-6);
 }
+
+// Without a beat count (a sample whose beats were never given) a clip plays at speed 1.
+TEST_F(LooperTest, AClipWithoutBeatsPlaysAtSpeedOne)
+{
+  auto* ab = new AudioBuffer(50000);
+  for (int i = 0; i < 50000; i++)
+    ab->getLeft()[i] = (float)i;
+  ab->setLengthFrames(50000);
+  send(EventLooperLoad(3, 0, ab));
+  send(EventGridEvent(3, 0, true));
+  cyclesUntil(2560);
+  std::vector<double> f = heardFrames(3);
+  EXPECT_NEAR(f[0], 2304, 0.05);
+  for (int i = 1; i < 256; i++)
+    ASSERT_NEAR(f[i] - f[i - 1], 1.0, 0.1);
+}

@@ -211,3 +211,25 @@ TEST_F(SaveTest, ABufferRequestWaitsForRoom)
   cycle();
   EXPECT_EQ(gui.recordRequests.front(), 48510u);
 }
+
+// Saving one clip to a file: the clip's own buffer is lent to the interface, unless the
+// clip is recording, when the interface would read frames as they are written.
+TEST_F(SaveTest, OneClipIsLentForSavingUnlessItRecords)
+{
+  load(2, 6, 1000);
+  cycle();
+  send(EventStateSaveBuffer(2, 6, nullptr, false));
+  cycle();
+  ASSERT_EQ(gui.saved.size(), 1u);
+  EXPECT_TRUE(gui.saved[0].keepBuffer);
+  EXPECT_EQ(gui.saved[0].left.size(), 1000u);
+  EXPECT_EQ(jack->getLooper(2)->getClip(6)->buffer()->getSize(), 1000) << "still the clip's";
+
+  send(EventTrackRecordArm(2, 1.f));
+  send(EventGridEvent(2, 6, true));
+  send(EventStateSaveBuffer(2, 6, nullptr, false)); // record queued: not lent
+  send(EventStateSaveBuffer(9, 6, nullptr, false)); // no such clip
+  cycle();
+  EXPECT_EQ(gui.saved.size(), 1u);
+  EXPECT_TRUE(gui.printed("Clip 2, 6 busy recording: not saved"));
+}
