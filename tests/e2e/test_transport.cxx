@@ -80,8 +80,9 @@ TEST(Transport, PeersReadBarsAndBeatsAt120Bpm)
     // beats lag behind it by those periods. They are never ahead of it.
     EXPECT_LE(beatsOf(p), p.frame / 24000.0 + 1.0 / 1920) << "frame " << p.frame;
     EXPECT_GE(beatsOf(p), p.frame / 24000.0 - 0.25) << "frame " << p.frame;
-    if (i > 0)
+    if (i > 0) {
       EXPECT_GE(beatsOf(p), beatsOf(seen[i - 1]));
+    }
     barBeats.insert({p.bar, p.beat});
   }
   EXPECT_GE(barBeats.size(), 5u) << "beats advance";
