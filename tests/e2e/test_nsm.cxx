@@ -374,7 +374,9 @@ TEST(Nsm, OpenedSessionSavesBackIdentical)
     for (auto& [file, data] : made.audio)
       unlink((project + "/audio/" + file).c_str());
     unlink((project + "/session.vesko").c_str());
-    usleep(500000); // the announcements of the load reach the interface
+    // The session's tempo takes effect at the next bar line; save after it.
+    EXPECT_TRUE(vesko.waitForOutput("bpm = 133", 6000)) << vesko.output();
+    usleep(300000); // the announcements of the load reach the interface
     manager.send(announce.fromPort, "/nsm/client/save", lo_message_new());
     ASSERT_TRUE(manager.waitFor("/reply", &reply, 5000));
     EXPECT_TRUE(vesko.waitForOutput("Session saved", 10000)) << vesko.output();
