@@ -4,6 +4,8 @@
 
 #include <cstdio>
 
+#include "controller/genericmidi.hxx"
+#include "controllerupdater.hxx"
 #include "event.hxx"
 #include "eventhandler.hxx"
 #include "jack.hxx"
@@ -72,6 +74,31 @@ void handleDspEvents()
         jack->returnVolume(ev.vol);
       break;
     }
+    case EVENT_CONTROLLER_INSTANCE: {
+      auto ev = takeRecord<EventControllerInstance>();
+      jack->getControllerUpdater()->registerController(ev.controller);
+      break;
+    }
+    case EVENT_CONTROLLER_INSTANCE_REMOVE: {
+      auto ev = takeRecord<EventControllerInstanceRemove>();
+      jack->getControllerUpdater()->removeController(ev.ID);
+      break;
+    }
+    case EVENT_CONTROLLER_INSTANCE_GET_TO_WRITE: {
+      auto ev = takeRecord<EventControllerInstanceGetToWrite>();
+      Controller* c = jack->getControllerUpdater()->getController(ev.ID);
+      dspPrint("controller instance get to write id %d", ev.ID);
+      EventControllerInstanceGetToWrite back(ev.ID, c);
+      writeToGuiRingbuffer(&back);
+      break;
+    }
+    case EVENT_CONTROLLER_BINDING_REMOVE: {
+      auto ev = takeRecord<EventControllerBindingRemove>();
+      Controller* c = jack->getControllerUpdater()->getController(ev.controllerID);
+      if (GenericMIDI* g = dynamic_cast<GenericMIDI*>(c))
+        g->removeBinding(ev.bindingID);
+      break;
+    }
     case EVENT_CONTROLLER_BINDING_ENABLE: {
       auto ev = takeRecord<EventControllerBindingEnable>();
       jack->learnEnable = ev.enable;
@@ -115,10 +142,6 @@ void handleDspEvents()
     case EVENT_TIME_BPM:
     case EVENT_TIME_TEMPO_TAP:
     case EVENT_LOOPER_CLIP_REQUEST_BUFFER:
-    case EVENT_CONTROLLER_INSTANCE:
-    case EVENT_CONTROLLER_INSTANCE_REMOVE:
-    case EVENT_CONTROLLER_INSTANCE_GET_TO_WRITE:
-    case EVENT_CONTROLLER_BINDING_REMOVE:
       skipRecord(size);
       break;
 

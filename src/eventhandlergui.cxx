@@ -3,6 +3,8 @@
 
 #include <cstdio>
 
+#include "controller.hxx"
+#include "controller/controllermapwriter.hxx"
 #include "event.hxx"
 #include "eventhandler.hxx"
 #include "gui.hxx"
@@ -46,6 +48,20 @@ void handleGuiEvents()
         gui->samplerate = ev.samplerate;
       break;
     }
+    case EVENT_CONTROLLER_INSTANCE: {
+      // The engine has let this controller go: it is ours to destroy.
+      auto ev = takeRecord<EventControllerInstance>();
+      if (ev.controller) {
+        VESKO_NOTE("Deleting controller %s", ev.controller->getName());
+        delete ev.controller;
+      }
+      break;
+    }
+    case EVENT_CONTROLLER_INSTANCE_GET_TO_WRITE: {
+      auto ev = takeRecord<EventControllerInstanceGetToWrite>();
+      ControllerMapWriter::shared().writeControllerFile(ev.controller);
+      break;
+    }
     case EVENT_QUIT: {
       takeRecord<EventQuit>();
       VESKO_NOTE("%s", "GUI QUIT");
@@ -80,8 +96,6 @@ void handleGuiEvents()
     case EVENT_DEALLOCATE_BUFFER:
     case EVENT_STATE_SAVE_BUFFER:
     case EVENT_STATE_SAVE_FINISH:
-    case EVENT_CONTROLLER_INSTANCE:
-    case EVENT_CONTROLLER_INSTANCE_GET_TO_WRITE:
     case EVENT_CONTROLLER_BINDING_ENABLE:
     case EVENT_CONTROLLER_BINDING_TARGET:
     case EVENT_CONTROLLER_BINDING_MADE:

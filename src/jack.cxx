@@ -8,6 +8,7 @@
 #include "event.hxx"
 #include "eventhandler.hxx"
 #include "logger.hxx"
+#include "observer/midi.hxx"
 
 Jack* jack = nullptr;
 bool Jack::perTrackOutputs = false;
@@ -150,6 +151,33 @@ void Jack::resetLearnRecord()
   learnActive = 1;
 }
 
+void Jack::registerMidiIO(MidiIO* mo)
+{
+  if (!mo || mo->listed.load(std::memory_order_relaxed))
+    return;
+  if (midiIOUsed == MAX_MIDI_IO) {
+    dspPrint("No room for the MIDI ports of %s", mo->getName());
+    return;
+  }
+  midiIO[midiIOUsed++] = mo;
+  mo->listed.store(true, std::memory_order_release);
+  mo->clearMidiOut(buffers.nframes);
+}
+
+void Jack::unregisterMidiIO(MidiIO* mo)
+{
+  for (int i = 0; i < midiIOUsed; i++) {
+    if (midiIO[i] != mo)
+      continue;
+    dspPrint("Jack::unregisterMidiIO() removing mo at %d", i);
+    for (int j = i; j + 1 < midiIOUsed; j++)
+      midiIO[j] = midiIO[j + 1];
+    midiIO[--midiIOUsed] = nullptr;
+    mo->listed.store(false, std::memory_order_release);
+    return;
+  }
+}
+
 void Jack::fetchPortBuffers(jack_nframes_t nframes)
 {
   float** a = buffers.audio;
@@ -190,7 +218,8 @@ int Jack::process(jack_nframes_t nframes)
     for (int i = 0; i < 2 * NTRACKS; i++)
       memset(a[Buffers::JACK_TRACK_0_L + i], 0, bytes);
 
-  // The controllers' MIDI outputs are cleared here.
+  for (int i = 0; i < midiIOUsed; i++)
+    midiIO[i]->clearMidiOut(nframes);
 
   handleDspEvents();
   if (!client) // an EventQuit closed the client
@@ -207,6 +236,11 @@ void Jack::processFrames(int nframes)
     dspPrint("Jack processFrames got nframes < 0");
     return;
   }
+
+  // MIDI input is read once per period, on its first piece.
+  if (frameOffset == 0)
+    for (int i = 0; i < midiIOUsed; i++)
+      midiIO[i]->processMidiIn(buffers.nframes);
 
   // The tracks and the metronome run here, adding into the buses.
 
