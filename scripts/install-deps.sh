@@ -16,7 +16,7 @@ PACKAGES=(
   xvfb xdotool imagemagick sox
   libbenchmark-dev
   clang-14 libfuzzer-14-dev libclang-rt-14-dev
-  alsa-utils
+  alsa-utils desktop-file-utils man-db
 )
 
 missing=()

@@ -27,5 +27,16 @@ if [ -z "${DISPLAY:-}" ]; then
   done
 fi
 
-cd build
-ctest --output-on-failure -j"$(nproc)" "$@"
+echo "== tests"
+(cd build && ctest --output-on-failure -j"$(nproc)" "$@")
+
+# The same suite built with AddressSanitizer and UndefinedBehaviorSanitizer.
+echo "== tests under ASan and UBSan"
+cmake -S . -B build-asan -DVESKO_SANITIZE=ON -DVESKO_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build-asan -j"$(nproc)" >/dev/null
+(cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
+   ctest --output-on-failure -j"$(nproc)" "$@")
+
+# Every reader of outside input, fuzzed briefly from its seeds.
+echo "== fuzzing"
+bash scripts/fuzz.sh "${VESKO_FUZZ_SECONDS:-15}"

@@ -3,8 +3,9 @@
 
 #include <cstdio>
 
+#include "audiobuffer.hxx"
 #include "controller.hxx"
-#include "controller/controllermapwriter.hxx"
+#include "diskwriter.hxx"
 #include "event.hxx"
 #include "eventhandler.hxx"
 #include "gui.hxx"
@@ -12,6 +13,14 @@
 
 namespace
 {
+GuiState* stateOf() { return gui ? &gui->getState() : nullptr; }
+
+GuiTrackState* track(int t)
+{
+  GuiState* s = stateOf();
+  return (s && t >= 0 && t < NTRACKS) ? &s->tracks[t] : nullptr;
+}
+
 template <class T> T takeRecord()
 {
   T ev;
@@ -25,6 +34,7 @@ void handleGuiEvents()
   if (!rbToGui)
     return;
 
+  GuiState* state = stateOf();
   for (unsigned dropped = takeGuiDropCount(); dropped > 0; dropped--)
     printf("->GUI ringbuffer full!\n");
 
@@ -45,7 +55,7 @@ void handleGuiEvents()
     case EVENT_SAMPLERATE: {
       auto ev = takeRecord<EventSamplerate>();
       if (gui)
-        gui->samplerate = ev.samplerate;
+        gui->setSamplerate(ev.samplerate);
       break;
     }
     case EVENT_CONTROLLER_INSTANCE: {
@@ -59,7 +69,8 @@ void handleGuiEvents()
     }
     case EVENT_CONTROLLER_INSTANCE_GET_TO_WRITE: {
       auto ev = takeRecord<EventControllerInstanceGetToWrite>();
-      ControllerMapWriter::shared().writeControllerFile(ev.controller);
+      if (gui)
+        gui->getDiskWriter()->writeControllerFile(ev.controller);
       break;
     }
     case EVENT_QUIT: {
@@ -70,32 +81,150 @@ void handleGuiEvents()
       break;
     }
 
+    case EVENT_MASTER_VOL: {
+      auto ev = takeRecord<EventMasterVol>();
+      if (state)
+        state->master.fader = ev.vol;
+      break;
+    }
+    case EVENT_MASTER_INPUT_VOL: {
+      auto ev = takeRecord<EventMasterInputVol>();
+      if (state)
+        state->master.inputVolume = ev.vol;
+      break;
+    }
+    case EVENT_MASTER_INPUT_TO: {
+      auto ev = takeRecord<EventMasterInputTo>();
+      if (state) {
+        if (ev.place == 0)
+          state->master.inputToSend = ev.value;
+        else if (ev.place == 1)
+          state->master.inputToMix = ev.value;
+        else if (ev.place == 2)
+          state->master.inputToXSide = ev.value;
+      }
+      break;
+    }
+    case EVENT_MASTER_INPUT_TO_ACTIVE: {
+      auto ev = takeRecord<EventMasterInputToActive>();
+      if (state) {
+        if (ev.place == 0)
+          state->master.inputToSendActive = ev.active;
+        else if (ev.place == 1)
+          state->master.inputToMixActive = ev.active;
+        else if (ev.place == 3)
+          state->master.inputToKeyActive = ev.active;
+      }
+      break;
+    }
+    case EVENT_MASTER_RETURN: {
+      auto ev = takeRecord<EventMasterReturn>();
+      if (state)
+        state->master.returnVolume = ev.vol;
+      break;
+    }
+    case EVENT_METRONOME_ACTIVE: {
+      auto ev = takeRecord<EventMetronomeActive>();
+      if (state)
+        state->master.metronomeActive = ev.active;
+      break;
+    }
+    case EVENT_TIME_BPM: {
+      auto ev = takeRecord<EventTimeBPM>();
+      if (state)
+        state->master.bpm = (int)ev.bpm;
+      break;
+    }
+    case EVENT_TRACK_VOLUME: {
+      auto ev = takeRecord<EventTrackVol>();
+      if (GuiTrackState* t = track(ev.track))
+        t->fader = ev.vol;
+      break;
+    }
+    case EVENT_TRACK_PAN: {
+      auto ev = takeRecord<EventTrackPan>();
+      if (GuiTrackState* t = track(ev.track))
+        t->pan = (ev.pan + 1.f) * 0.5f;
+      break;
+    }
+    case EVENT_TRACK_SEND: {
+      auto ev = takeRecord<EventTrackSend>();
+      if (GuiTrackState* t = track(ev.track)) {
+        if (ev.send == 0)
+          t->send = ev.value;
+        else if (ev.send == 2)
+          t->xside = ev.value;
+      }
+      break;
+    }
+    case EVENT_TRACK_SEND_ACTIVE: {
+      auto ev = takeRecord<EventTrackSendActive>();
+      if (GuiTrackState* t = track(ev.track)) {
+        if (ev.send == 0)
+          t->sendActive = ev.active;
+        else if (ev.send == 1)
+          t->keyActive = ev.active;
+      }
+      break;
+    }
+    case EVENT_TRACK_JACKSEND: {
+      auto ev = takeRecord<EventTrackJackSend>();
+      if (GuiTrackState* t = track(ev.track))
+        t->jackSend = ev.value;
+      break;
+    }
+    case EVENT_TRACK_JACKSEND_ACTIVATE: {
+      auto ev = takeRecord<EventTrackJackSendActivate>();
+      if (GuiTrackState* t = track(ev.track))
+        t->jackSendActive = ev.active;
+      break;
+    }
+    case EVENT_TRACK_RECORD_ARM: {
+      auto ev = takeRecord<EventTrackRecordArm>();
+      if (GuiTrackState* t = track(ev.track))
+        t->recordArm = ev.recordArm != 0.f;
+      break;
+    }
+    case EVENT_GRID_STATE: {
+      auto ev = takeRecord<EventGridState>();
+      GuiTrackState* t = track(ev.track);
+      if (t && ev.scene >= 0 && ev.scene < NSCENES) {
+        t->clipStates[ev.scene] = ev.state;
+        if (ev.state == 0)
+          t->clipNames[ev.scene].clear();
+      }
+      break;
+    }
+    case EVENT_STATE_SAVE_BUFFER: {
+      auto ev = takeRecord<EventStateSaveBuffer>();
+      if (!gui || !ev.ab)
+        break;
+      if (ev.keepBuffer) {
+        // The clip's own buffer, lent for a single-clip save: write it, keep hands off.
+        gui->getDiskWriter()->writeAudioBuffer(ev.track, ev.scene, ev.ab, gui->saveBufferPath);
+        gui->saveBufferPath.clear();
+      } else {
+        gui->getDiskWriter()->writeAudioBuffer(ev.track, ev.scene, ev.ab);
+        delete ev.ab;
+      }
+      break;
+    }
+    case EVENT_STATE_SAVE_FINISH: {
+      takeRecord<EventStateSaveFinish>();
+      if (gui)
+        gui->getDiskWriter()->writeSession();
+      break;
+    }
+
     // Display updates and hand-overs whose interface parts are not built yet.
-    case EVENT_MASTER_VOL:
-    case EVENT_MASTER_INPUT_VOL:
-    case EVENT_MASTER_INPUT_TO:
-    case EVENT_MASTER_INPUT_TO_ACTIVE:
-    case EVENT_MASTER_RETURN:
-    case EVENT_METRONOME_ACTIVE:
-    case EVENT_TIME_BPM:
     case EVENT_TIME_BAR_BEAT:
-    case EVENT_TRACK_VOLUME:
-    case EVENT_TRACK_PAN:
-    case EVENT_TRACK_SEND:
-    case EVENT_TRACK_SEND_ACTIVE:
-    case EVENT_TRACK_JACKSEND:
-    case EVENT_TRACK_JACKSEND_ACTIVATE:
-    case EVENT_TRACK_RECORD_ARM:
     case EVENT_TRACK_SIGNAL_LEVEL:
     case EVENT_LOOPER_PROGRESS:
-    case EVENT_GRID_STATE:
     case EVENT_GRID_LAUNCH_SCENE:
     case EVENT_GRID_SELECT_NEW_CHOSEN:
     case EVENT_LOOPER_CLIP_REQUEST_BUFFER:
     case EVENT_REQUEST_SAVE_BUFFER:
     case EVENT_DEALLOCATE_BUFFER:
-    case EVENT_STATE_SAVE_BUFFER:
-    case EVENT_STATE_SAVE_FINISH:
     case EVENT_CONTROLLER_BINDING_ENABLE:
     case EVENT_CONTROLLER_BINDING_TARGET:
     case EVENT_CONTROLLER_BINDING_MADE:

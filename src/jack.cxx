@@ -7,6 +7,7 @@
 #include "controllerupdater.hxx"
 #include "event.hxx"
 #include "eventhandler.hxx"
+#include "gui.hxx"
 #include "logger.hxx"
 #include "observer/midi.hxx"
 
@@ -108,6 +109,8 @@ Jack::Jack(const std::string& name, jack_client_t* c) : client(c)
   // The window's controller comes first, so it has ID 0 and hears every announcement
   // before any MIDI controller. The MIDI controllers of the preferences follow it.
   controllerUpdater->registerController(new VeskoGUI());
+  if (gui)
+    gui->loadSetupControllers();
   (void)name;
 }
 

@@ -62,7 +62,9 @@ int main(int argc, char** argv)
 
   Gui* g = new Gui(argv[0]);
 
-  if (!Jack::setup(VESKO_NAME)) {
+  // Under a session manager the engine is built when it opens a project, under the name
+  // it gives.
+  if (!g->getNsm() && !Jack::setup(VESKO_NAME)) {
     delete g;
     return 1;
   }

@@ -19,6 +19,8 @@ long allocations();
 long frees();
 long locks();
 void reset();
+// False in sanitizer builds, where the allocator cannot be replaced.
+bool counting();
 } // namespace rtcheck
 
 #endif
