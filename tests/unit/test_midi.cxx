@@ -1,0 +1,301 @@
+#include <atomic>
+#include <functional>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include <gtest/gtest.h>
+
+#include "controller/bindinglist.hxx"
+#include "midi_fixture.hxx"
+
+namespace
+{
+// A controller that answers every message with the message itself and a copy whose last
+// byte is one higher, and remembers what it was given. Fixed storage: it runs on the JACK
+// thread.
+class Echo : public Controller, public MidiIO
+{
+public:
+  explicit Echo(const char* n) : name(n) { registerMidiPorts(name); }
+  const char* getName() override { return name.c_str(); }
+  int registerComponents() override
+  {
+    jack->registerMidiIO(this);
+    return 0;
+  }
+  void unregisterComponents() override { jack->unregisterMidiIO(this); }
+  void midi(const unsigned char* d) override
+  {
+    if (count < 64) {
+      heard[count][0] = d[0];
+      heard[count][1] = d[1];
+      heard[count][2] = d[2];
+      count++;
+    }
+    writeMidi(d);
+    const unsigned char next[3] = {d[0], d[1], (unsigned char)(d[2] + 1)};
+    writeMidi(next);
+  }
+  Bytes message(int i) const { return Bytes(heard[i], heard[i] + 3); }
+
+  std::string name;
+  unsigned char heard[64][3] = {};
+  int count = 0;
+};
+
+const char* FEEDBACK_MAP = R"({
+  "name": "fb",
+  "outputBindings": [
+    {"action": "grid:launch_scene", "status": 144, "data": 82, "scene": 0},
+    {"action": "grid:launch_scene", "status": 144, "data": 83, "scene": 1},
+    {"action": "grid:launch_scene", "status": 144, "data": 84, "scene": 2},
+    {"action": "grid:clip_state", "status": 144, "data": 53, "track": 0, "scene": 0,
+     "state": {"playing": 1, "stopped": 3}},
+    {"action": "grid:clip_state", "status": 145, "data": 53, "track": 0, "scene": 0,
+     "state": {"playing": 5}},
+    {"action": "track:send", "status": 176, "data": 20, "track": 0, "send": 0},
+    {"action": "track:send", "status": 176, "data": 21, "track": 0, "send": 0},
+    {"action": "track:send_active", "status": 144, "data": 30, "track": 1, "send": 2},
+    {"action": "track:record_arm", "status": 144, "data": 40, "track": 2},
+    {"action": "metronome:active", "status": 144, "data": 50},
+    {"action": "metronome:active", "status": 144, "data": 51}
+  ]})";
+} // namespace
+
+TEST_F(MidiTest, PortsCarryTheNameAndOutputIsWrittenAtFrameZeroIntoAFreshBufferEachPeriod)
+{
+  GenericMIDI pad("pad");
+  ASSERT_NE(fakejack::port("pad in"), nullptr);
+  ASSERT_NE(fakejack::port("pad out"), nullptr);
+  EXPECT_EQ(fakejack::port("pad in")->type, JACK_DEFAULT_MIDI_TYPE);
+  EXPECT_EQ(fakejack::port("pad in")->flags, (unsigned long)JackPortIsInput);
+  EXPECT_EQ(fakejack::port("pad out")->flags, (unsigned long)JackPortIsOutput);
+
+  Echo* echo = handOver(new Echo("echo"));
+  fakejack::sendMidi("echo in", {0x90, 36, 100});
+  fakejack::sendMidi("echo in", {0xB0, 7, 5}, 17);
+  fakejack::cycle();
+  std::vector<Bytes> expected = {{0x90, 36, 100}, {0x90, 36, 101}, {0xB0, 7, 5}, {0xB0, 7, 6}};
+  EXPECT_EQ(sent("echo out"), expected) << "in the order written, all at frame 0";
+
+  fakejack::cycle();
+  EXPECT_TRUE(sent("echo out").empty()) << "a period that writes nothing sends nothing";
+  EXPECT_EQ(echo->count, 2) << "each message is read once";
+
+  // A one-byte clock tick and a two-byte program change: the missing bytes read as 0.
+  fakejack::sendMidi("echo in", {0xF8});
+  fakejack::sendMidi("echo in", {0xC0, 5});
+  fakejack::cycle();
+  ASSERT_EQ(echo->count, 4);
+  EXPECT_EQ(echo->message(2), (Bytes{0xF8, 0, 0}));
+  EXPECT_EQ(echo->message(3), (Bytes{0xC0, 5, 0}));
+}
+
+TEST_F(MidiTest, AFullOutputBufferDropsFurtherMessagesQuietly)
+{
+  fakejack::setMidiCapacity(7); // room for two three-byte messages
+  handOver(new Echo("small"));
+  fakejack::sendMidi("small in", {0x90, 1, 1});
+  fakejack::sendMidi("small in", {0x90, 2, 1});
+  fakejack::cycle();
+  std::vector<Bytes> expected = {{0x90, 1, 1}, {0x90, 1, 2}};
+  EXPECT_EQ(sent("small out"), expected);
+}
+
+TEST_F(MidiTest, ASecondControllerOfTheSameNameHasNoPortsAndSendsNothing)
+{
+  std::string map = writeMap("dup.ctlr", R"({"name": "dup", "outputBindings": [
+    {"action": "metronome:active", "status": 144, "data": 10}]})");
+  GenericMIDI* first = handOver(new GenericMIDI(GenericMIDI::MapFile{map}));
+  testing::internal::CaptureStdout();
+  GenericMIDI* second = new GenericMIDI(GenericMIDI::MapFile{map});
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("Error registering JACK ports"), std::string::npos) << out;
+  handOver(second);
+  EXPECT_TRUE(first->midiPortsRegistered());
+  EXPECT_FALSE(second->midiPortsRegistered());
+  EXPECT_EQ(second->status(), 1) << "still a valid controller";
+
+  fakejack::cycle();
+  {
+    rtcheck::ProcessScope rt;
+    jack->getControllerUpdater()->metronomeEnable(true);
+  }
+  EXPECT_EQ(sent("dup out"), (std::vector<Bytes>{{0x90, 10, 127}}));
+}
+
+TEST_F(MidiTest, ARemovedControllerLeavesTheMidiListBeforeTheInterfaceDestroysIt)
+{
+  GenericMIDI* pad = handOver(new GenericMIDI("pad"));
+  EXPECT_EQ(jack->midiIOCount(), 1);
+  EXPECT_TRUE(pad->inEngineList());
+
+  EventControllerInstanceRemove remove(pad->getID());
+  writeToDspRingbuffer(&remove);
+  fakejack::cycle();
+  EXPECT_EQ(jack->midiIOCount(), 0);
+  EXPECT_FALSE(pad->inEngineList()) << "out of the list before it is handed back";
+
+  testing::internal::CaptureStdout();
+  handleGuiEvents(); // the interface destroys what the engine handed back
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("Deleting controller pad"), std::string::npos) << out;
+  EXPECT_EQ(out.find("still services it"), std::string::npos) << out;
+  for (const std::string& name : fakejack::portNames())
+    EXPECT_EQ(name.find("pad "), std::string::npos) << name << " is still registered";
+
+  // The engine goes on without touching the destroyed object (a sanitizer build would
+  // catch it), and the names are free for a new controller.
+  fakejack::sendMidi("pad in", {0x90, 36, 127});
+  fakejack::cycles(3);
+  GenericMIDI again("pad");
+  EXPECT_TRUE(again.midiPortsRegistered());
+}
+
+TEST_F(MidiTest, FeedbackFollowsTheOutputBindings)
+{
+  handOver(new GenericMIDI(GenericMIDI::MapFile{writeMap("fb.ctlr", FEEDBACK_MAP)}));
+  ControllerUpdater* u = jack->getControllerUpdater();
+  struct Case {
+    const char* what;
+    std::function<void()> announce;
+    std::vector<Bytes> expected;
+  };
+  std::vector<Case> cases = {
+    {"send level 1.0", [&] { u->trackSend(0, 0, 1.f); }, {{0xB0, 20, 127}}},
+    {"send level 0.5, first binding only", [&] { u->trackSend(0, 0, 0.5f); }, {{0xB0, 20, 63}}},
+    {"send of another number", [&] { u->trackSend(0, 1, 0.5f); }, {}},
+    {"send switch on", [&] { u->trackSendActive(1, 2, true); }, {{0x90, 30, 127}}},
+    {"send switch off", [&] { u->trackSendActive(1, 2, false); }, {{0x90, 30, 0}}},
+    {"record arm", [&] { u->recordArm(2, true); }, {{0x90, 40, 127}}},
+    {"record arm of an unmapped track", [&] { u->recordArm(3, true); }, {}},
+    {"metronome, first binding only", [&] { u->metronomeEnable(false); }, {{0x90, 50, 0}}},
+    {"playing: every clip-state binding", [&] { u->setSceneState(0, 0, 1); },
+     {{0x90, 53, 1}, {0x91, 53, 5}}},
+    {"stopped", [&] { u->setSceneState(0, 0, 3); }, {{0x90, 53, 3}}},
+    {"a state the map lacks", [&] { u->setSceneState(0, 0, 5); }, {}},
+    {"another clip", [&] { u->setSceneState(0, 1, 1); }, {}},
+    {"scene 1 lights position 1", [&] { u->launchScene(1); },
+     {{0x90, 82, 0}, {0x90, 83, 127}, {0x90, 84, 0}}},
+    {"scene 5 lights nothing", [&] { u->launchScene(5); }, {{0x90, 82, 0}, {0x90, 83, 0}, {0x90, 84, 0}}},
+    {"volume is not shown", [&] { u->volume(0, 0.5f); }, {}},
+  };
+  for (Case& c : cases) {
+    fakejack::cycle();
+    {
+      rtcheck::ProcessScope rt;
+      c.announce();
+    }
+    EXPECT_EQ(sent("fb out"), c.expected) << c.what;
+  }
+}
+
+TEST_F(MidiTest, LearningBindsTheLastTargetToTheNextMessageAndRemovalUnbindsIt)
+{
+  GenericMIDI* pad = handOver(new GenericMIDI("pad"));
+  takeGui();
+
+  EventControllerBindingEnable on(-1, true);
+  writeToDspRingbuffer(&on);
+  EventMasterInputToActive target(3, true); // place 3, switched on
+  writeToDspRingbuffer(&target);
+  fakejack::cycle();
+  fakejack::sendMidi("pad in", {0xB0, 64, 127});
+  fakejack::cycle();
+
+  const Binding* made = nullptr;
+  bool switchedOff = false;
+  for (const GuiRecord& r : takeGui()) {
+    if (r.type == EVENT_CONTROLLER_BINDING_ENABLE) {
+      EXPECT_EQ(r.as<EventControllerBindingEnable>().controllerID, pad->getID());
+      switchedOff = !r.as<EventControllerBindingEnable>().enable;
+      EXPECT_EQ(made, nullptr) << "the button goes off before the row arrives";
+    } else if (r.type == EVENT_CONTROLLER_BINDING_MADE) {
+      EXPECT_EQ(r.as<EventControllerBindingMade>().controllerID, pad->getID());
+      made = r.as<EventControllerBindingMade>().binding;
+    }
+  }
+  EXPECT_TRUE(switchedOff);
+  ASSERT_NE(made, nullptr);
+  EXPECT_EQ(made->action, EVENT_MASTER_INPUT_TO_ACTIVE);
+  EXPECT_EQ(made->status, 0xB0);
+  EXPECT_EQ(made->data, 64);
+  EXPECT_EQ(made->send, 3);
+  EXPECT_EQ(made->active, 1);
+  EXPECT_EQ(made->track, -2);
+  EXPECT_EQ(made->scene, -1);
+  EXPECT_FALSE(jack->bindingLearnEnable());
+  EXPECT_EQ(jack->bindingEventType(), 0);
+  EXPECT_EQ(jack->bindingSend(), -1) << "the learn record starts afresh";
+
+  fakejack::sendMidi("pad in", {0xB0, 65, 127});
+  fakejack::cycle();
+  std::vector<Binding> bindings = pad->getInputBindings();
+  ASSERT_EQ(bindings.size(), 1u) << "learning is off again";
+  EXPECT_EQ(bindings[0].ID, made->ID);
+
+  // Removal requests: an unknown binding, the window's controller, then the real one.
+  for (EventControllerBindingRemove r : {EventControllerBindingRemove(pad->getID(), made->ID + 1000),
+                                         EventControllerBindingRemove(0, made->ID),
+                                         EventControllerBindingRemove(pad->getID(), made->ID)})
+    writeToDspRingbuffer(&r);
+  fakejack::cycle();
+  EXPECT_TRUE(pad->getInputBindings().empty());
+}
+
+TEST_F(MidiTest, LearningStopsWithAMessageWhenTheControllersRoomIsUsedUp)
+{
+  GenericMIDI* pad = handOver(new GenericMIDI("pad"));
+  takeGui();
+  const Binding* last = nullptr;
+  {
+    rtcheck::ProcessScope rt;
+    for (int i = 0; i <= GenericMIDI::LEARN_CAPACITY; i++)
+      last = pad->setupBinding(EVENT_TRACK_VOLUME, 0xB0, i & 0x7F, 0, -1, -1, 1);
+  }
+  EXPECT_EQ(last, nullptr);
+  EXPECT_EQ(pad->getInputBindings().size(), (size_t)GenericMIDI::LEARN_CAPACITY);
+  EXPECT_NE(prints(takeGui()).find("pad: no room to learn more bindings"), std::string::npos);
+}
+
+// The interface copies the list while the JACK thread appends and removes: every copy
+// holds whole bindings, each at most once, in list order.
+TEST(BindingListTest, ACopyTakenDuringChangesIsConsistent)
+{
+  const int N = 4000;
+  std::vector<Binding> pool(N);
+  for (int i = 0; i < N; i++) {
+    pool[i].data = (unsigned char)(pool[i].ID & 0x7F);
+    pool[i].track = pool[i].ID * 3;
+  }
+  BindingList list(N);
+  std::atomic<bool> done{false};
+  std::atomic<long> copies{0}, faults{0};
+  std::thread reader([&] {
+    while (!done.load()) {
+      std::vector<Binding> c = list.copy();
+      for (size_t i = 0; i < c.size(); i++) {
+        if (c[i].track != c[i].ID * 3 || c[i].data != (c[i].ID & 0x7F))
+          faults++;
+        if (i > 0 && c[i].ID <= c[i - 1].ID)
+          faults++;
+      }
+      copies++;
+    }
+  });
+  while (copies.load() == 0)
+    std::this_thread::yield();
+  for (int i = 0; i < N; i++) {
+    EXPECT_TRUE(list.append(&pool[i]));
+    if (i % 3 == 0) {
+      EXPECT_NE(list.remove(pool[i / 2].ID), nullptr) << i;
+    }
+  }
+  while (copies.load() < 10)
+    std::this_thread::yield();
+  done = true;
+  reader.join();
+  EXPECT_EQ(faults.load(), 0);
+  EXPECT_FALSE(list.append(&pool[0])) << "every place is used";
+}
