@@ -83,7 +83,8 @@ bool Child::start(const std::vector<std::string>& argv, const std::vector<std::s
     return false;
   }
   if (childPid == 0) {
-    prctl(PR_SET_PDEATHSIG, SIGKILL);
+    // SIGTERM, not SIGKILL: a jackd must get to unregister itself.
+    prctl(PR_SET_PDEATHSIG, SIGTERM);
     if (getppid() != parent)
       _exit(127);
     int in = open("/dev/null", O_RDONLY);
@@ -156,25 +157,31 @@ bool Child::waitForOutput(const std::string& text, int timeoutMs)
 
 JackServer::JackServer(int samplerate, int period)
 {
-  static std::atomic<int> counter{0};
-  serverName = "vesko-test-" + std::to_string(getpid()) + "-" + std::to_string(counter++);
-  // A machine runs only a few JACK servers at once; when other tests hold them all, wait
-  // for one to end rather than fail.
-  long long end = nowMs() + 30000;
+  // JACK keeps its servers in a registry of eight entries, and an entry is reclaimed only
+  // when a server of the same name starts again. So the tests use a few fixed names, never
+  // one per process, and stop their servers with SIGTERM so that they unregister.
+  long long end = nowMs() + 60000;
+  int slot = 0;
   do {
-    started = server.start({"jackd", "--no-realtime", "-n", serverName, "-d", "dummy", "-r",
-                            std::to_string(samplerate), "-p", std::to_string(period)},
-                           {"JACK_NO_START_SERVER=1"});
-    if (!started)
+    serverName = "vesko-test-" + std::to_string(slot);
+    slot = (slot + 1) % 6;
+    if (!server.start({"jackd", "--no-realtime", "-n", serverName, "-d", "dummy", "-r",
+                       std::to_string(samplerate), "-p", std::to_string(period)},
+                      {"JACK_NO_START_SERVER=1"}))
       return;
     int status = -1;
     runCommand({"jack_wait", "-w", "-t", "5", "-s", serverName}, env(), 8000, &status);
-    started = status == 0 && server.running();
+    started = status == 0 && server.running() &&
+              server.output().find("Too many servers") == std::string::npos;
     if (!started) {
-      server.signal(SIGKILL);
+      // That name is taken by a running server, or the registry is full: try the next.
+      server.signal(SIGTERM);
       int st;
-      server.wait(2000, &st);
-      usleep(500000);
+      if (!server.wait(3000, &st)) {
+        server.signal(SIGKILL);
+        server.wait(2000, &st);
+      }
+      usleep(200000);
     }
   } while (!started && nowMs() < end);
 }
