@@ -225,6 +225,7 @@ TEST_F(MidiTest, AWrittenMapReadsBackWithItsInputBindingsOnly)
   };
   EXPECT_TRUE(rows == expected);
   EXPECT_EQ(rows.size(), expected.size());
+  delete back.c;
 }
 
 TEST_F(MidiTest, WritingOverAnExistingMapAsksFirst)
