@@ -1,8 +1,6 @@
 #ifndef VESKO_BUFFERS_HXX
 #define VESKO_BUFFERS_HXX
 
-#include <jack/transport.h>
-
 #include "config.hxx"
 
 // The buffers every processing unit sees during one piece of a period. The port buffers
@@ -58,9 +56,6 @@ public:
 
   // The period size read when the engine was built.
   int nframes = 0;
-
-  // JACK's position record, kept from the last timebase callback; null before the first.
-  jack_position_t* transportPosition = nullptr;
 };
 
 #endif

@@ -15,13 +15,20 @@ public:
   float getRightDB();
 
 private:
-  float meterSample(float sample, float& level, float& falling, float& peak);
+  // One channel's falling display: its level in dB, and the same level as a magnitude,
+  // so that only a sample rising above the display costs a logarithm.
+  struct Channel {
+    float level = -96.f;
+    double threshold;
+    float peak = -96.f;
+  };
+  void meter(int n, const float* samples, Channel& c);
 
-  float levelL = -96.f, fallingL = -96.f;
-  float levelR = -96.f, fallingR = -96.f;
   int samplerate;
   float fallPerSample;
-  float peakL = -96.f, peakR = -96.f;
+  // The magnitude factor of one sample's fall.
+  double fallFactor;
+  Channel left, right;
 };
 
 #endif

@@ -10,6 +10,8 @@
 #include "eventhandler.hxx"
 #include "jack.hxx"
 #include "logger.hxx"
+#include "metronome.hxx"
+#include "timemanager.hxx"
 
 namespace
 {
@@ -99,6 +101,27 @@ void handleDspEvents()
         g->removeBinding(ev.bindingID);
       break;
     }
+    case EVENT_METRONOME_VOLUME: {
+      auto ev = takeRecord<EventMetronomeVolume>();
+      dspPrint("EventDSP: MetroVol %f", ev.vol);
+      jack->getMetronome()->setVolume(ev.vol);
+      break;
+    }
+    case EVENT_TRANSPORT: {
+      auto ev = takeRecord<EventTransportState>();
+      jack->getTimeManager()->setTransportState(ev.ts);
+      break;
+    }
+    case EVENT_TIME_BPM: {
+      auto ev = takeRecord<EventTimeBPM>();
+      jack->getTimeManager()->setBpm(ev.bpm);
+      break;
+    }
+    case EVENT_TIME_TEMPO_TAP: {
+      takeRecord<EventTimeTempoTap>();
+      jack->getTimeManager()->tap();
+      break;
+    }
     case EVENT_CONTROLLER_BINDING_ENABLE: {
       auto ev = takeRecord<EventControllerBindingEnable>();
       jack->learnEnable = ev.enable;
@@ -137,10 +160,6 @@ void handleDspEvents()
     case EVENT_LOOPER_LOOP_LENGTH:
     case EVENT_LOOPER_USE_AS_TEMPO:
     case EVENT_METRONOME_ACTIVE:
-    case EVENT_METRONOME_VOLUME:
-    case EVENT_TRANSPORT:
-    case EVENT_TIME_BPM:
-    case EVENT_TIME_TEMPO_TAP:
     case EVENT_LOOPER_CLIP_REQUEST_BUFFER:
       skipRecord(size);
       break;

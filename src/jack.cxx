@@ -8,8 +8,12 @@
 #include "event.hxx"
 #include "eventhandler.hxx"
 #include "gui.hxx"
+#include "jacksendreturn.hxx"
 #include "logger.hxx"
+#include "metronome.hxx"
 #include "observer/midi.hxx"
+#include "timemanager.hxx"
+#include "trackoutput.hxx"
 
 Jack* jack = nullptr;
 bool Jack::perTrackOutputs = false;
@@ -52,7 +56,10 @@ Jack::Jack(const std::string& name, jack_client_t* c) : client(c)
   samplerate = jack_get_sample_rate(client);
   smoothingValue = (44100.f / samplerate) * 0.005f;
 
-  // The time manager, metronome, logic and grid logic are built here, in that order.
+  // The metronome and the grid logic register with the time manager as they are built.
+  timeManager = new TimeManager(samplerate);
+  metronome = new Metronome(samplerate);
+  // The logic and the grid logic follow here, in that order.
 
   resetLearnRecord();
 
@@ -86,7 +93,12 @@ Jack::Jack(const std::string& name, jack_client_t* c) : client(c)
     buffers.audio[b] = new float[buffersize]();
 
   for (int t = 0; t < NTRACKS; t++) {
-    // Each track's looper, send/return and track output are built here.
+    // The track's looper is built here, first in its chain.
+    AudioProcessor* looper = nullptr;
+    jackSendReturns[t] = new JackSendReturn(t, looper, client);
+    trackOutputs[t] = new TrackOutput(t, jackSendReturns[t]);
+    // Here the looper registers with the time manager a second time: its first
+    // registration, from the observer base, could not hand it the starting tempo.
     if (perTrackOutputs) {
       char portName[32];
       snprintf(portName, sizeof(portName), "track_%d_l", t + 1);
@@ -123,6 +135,26 @@ void Jack::quit()
 }
 
 int Jack::getBufferSize() { return client ? (int)jack_get_buffer_size(client) : buffersize; }
+
+void Jack::transportRolling(bool rolling)
+{
+  if (!client)
+    return;
+  if (rolling)
+    jack_transport_start(client);
+  else
+    jack_transport_stop(client);
+}
+
+TrackOutput* Jack::getTrackOutput(unsigned int track)
+{
+  return track < NTRACKS ? trackOutputs[track] : nullptr;
+}
+
+JackSendReturn* Jack::getJackSendReturn(unsigned int track)
+{
+  return track < NTRACKS ? jackSendReturns[track] : nullptr;
+}
 
 void Jack::inputTo(int place, float value)
 {
@@ -215,6 +247,9 @@ int Jack::process(jack_nframes_t nframes)
   memset(a[Buffers::MIX_R], 0, bytes);
   memset(a[Buffers::HEADPHONES_OUT_L], 0, bytes);
   memset(a[Buffers::HEADPHONES_OUT_R], 0, bytes);
+  // Overwritten while the transport rolls; silent, not last period's audio, when stopped.
+  for (int b = Buffers::SEND_L; b <= Buffers::SIDECHAIN_SIGNAL_R; b++)
+    memset(a[b], 0, bytes);
   for (int b = Buffers::SEND_ACC_L; b <= Buffers::SIGNAL_ACC_R; b++)
     memset(a[b], 0, bytes);
   if (perTrackOutputs)
@@ -228,8 +263,14 @@ int Jack::process(jack_nframes_t nframes)
   if (!client) // an EventQuit closed the client
     return 0;
 
-  // Musical time decides how the period is cut; until it exists, one piece.
-  processFrames(nframes);
+  if (!timeManager->rolling()) {
+    // Nothing but the event drain runs while stopped; the track sends stay silent too.
+    for (int t = 0; t < NTRACKS; t++)
+      jackSendReturns[t]->silenceSends(nframes);
+    return 0;
+  }
+  // Musical time decides how the period is cut.
+  timeManager->process(&buffers);
   return 0;
 }
 
@@ -245,7 +286,10 @@ void Jack::processFrames(int nframes)
     for (int i = 0; i < midiIOUsed; i++)
       midiIO[i]->processMidiIn(buffers.nframes);
 
-  // The tracks and the metronome run here, adding into the buses.
+  // Each track output runs its send/return and looper first; all add into the buses.
+  for (int t = 0; t < NTRACKS; t++)
+    trackOutputs[t]->process(nframes, &buffers);
+  metronome->process(nframes, &buffers);
 
   float** a = buffers.audio;
   const float s = smoothingValue;
@@ -334,7 +378,9 @@ int Jack::static_process(jack_nframes_t nframes, void* instance)
 void Jack::static_timebase(jack_transport_state_t, jack_nframes_t, jack_position_t* pos,
                            int, void* instance)
 {
-  static_cast<Jack*>(instance)->buffers.transportPosition = pos;
+  // JACK guarantees the record only during this call: fill it here, from the state the
+  // last process callback left, rather than keep the pointer.
+  static_cast<Jack*>(instance)->timeManager->writePosition(pos);
 }
 
 void Jack::static_shutdown(jack_status_t, const char* reason, void* instance)

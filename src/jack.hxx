@@ -12,7 +12,11 @@
 #include "dbmeter.hxx"
 
 class ControllerUpdater;
+class JackSendReturn;
+class Metronome;
 class MidiIO;
+class TimeManager;
+class TrackOutput;
 class Jack;
 // The one engine, null until setup() has built it.
 extern Jack* jack;
@@ -45,6 +49,18 @@ public:
   // Smoothed-gain step per sample, scaled so smoothing takes the same time at any rate.
   float smoothing() const { return smoothingValue; }
 
+  // JACK thread (the time manager only): starts or stops the JACK transport.
+  void transportRolling(bool rolling);
+
+  // The units of a track's chain, built with the engine and used on the JACK thread; null
+  // for any track above 7 (negative ones included).
+  TrackOutput* getTrackOutput(unsigned int track);
+  JackSendReturn* getJackSendReturn(unsigned int track);
+
+  // Built with the engine (the time manager first); used on the JACK thread.
+  TimeManager* getTimeManager() { return timeManager; }
+  Metronome* getMetronome() { return metronome; }
+
   // JACK thread: master strip targets.
   void masterVolume(float v) { masterVol = v; }
   void returnVolume(float v) { returnVol = v; }
@@ -53,9 +69,11 @@ public:
   void inputToActive(int place, bool active);
   float getInputVolume() const { return inputVol; }
 
-  // JACK thread: processes the next n frames of the current period.
+  // JACK thread, from the time manager: processes the next n frames of the current
+  // period (the tracks, the metronome, the master mix and the meters).
   void processFrames(int n);
-  // JACK thread: zeroes n samples of every scratch bus.
+  // JACK thread, from the time manager between the pieces of a split period: zeroes n
+  // samples of every scratch bus.
   void clearScratch(int n);
 
   // The learn record of binding learning: what the last engine-bound record addressed.
@@ -117,6 +135,10 @@ private:
 
   jack_client_t* client;
   ControllerUpdater* controllerUpdater = nullptr;
+  TimeManager* timeManager = nullptr;
+  Metronome* metronome = nullptr;
+  JackSendReturn* jackSendReturns[NTRACKS] = {};
+  TrackOutput* trackOutputs[NTRACKS] = {};
   Buffers buffers;
   int samplerate = 0;
   int buffersize = 0;

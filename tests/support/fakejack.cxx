@@ -137,6 +137,14 @@ std::vector<MidiEvent> midiEvents(const std::string& name)
 
 void setMidiCapacity(size_t bytes) { g_midiCapacity = bytes; }
 
+Port* portAt(size_t index)
+{
+  for (auto& p : g_ports)
+    if (p.p.registered && index-- == 0)
+      return &p.p;
+  return nullptr;
+}
+
 float* audio(const std::string& name)
 {
   Port* p = port(name);
@@ -211,7 +219,8 @@ jack_port_t* jack_port_register(jack_client_t*, const char* name, const char* ty
   p.p.name = name;
   p.p.type = type;
   p.p.flags = flags;
-  if (p.p.type == JACK_DEFAULT_MIDI_TYPE) {
+  p.p.isMidi = p.p.type == JACK_DEFAULT_MIDI_TYPE;
+  if (p.p.isMidi) {
     p.midi.reset(new FakeMidiBuffer());
     p.midi->capacity = g_midiCapacity;
     p.midi->data.assign(g_midiCapacity, 0);

@@ -19,6 +19,7 @@ struct Port {
   std::string type;
   unsigned long flags = 0;
   bool registered = true; // false once unregistered; the name is free again
+  bool isMidi = false;
   std::vector<float> audio;
 };
 
@@ -34,6 +35,8 @@ int bufferSize();
 // Every registered port, in registration order.
 std::vector<std::string> portNames();
 Port* port(const std::string& name);
+// The index-th of the ports registered now, as in portNames(), or null.
+Port* portAt(size_t index);
 // The sample buffer of a port (input ports: the test writes; output ports: it reads).
 float* audio(const std::string& name);
 

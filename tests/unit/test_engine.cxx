@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <cctype>
 #include <cmath>
 #include <vector>
@@ -139,7 +140,8 @@ TEST_F(EngineTest, MeterReportsAndTheirCadence)
       if (type != EVENT_TRACK_SIGNAL_LEVEL)
         return;
       auto* ev = reinterpret_cast<const EventTrackSignalLevel*>(bytes);
-      reports.push_back({c, ev->track, ev->left, ev->right});
+      if (ev->track < 0) // the master's two meters; tracks report on their own
+        reports.push_back({c, ev->track, ev->left, ev->right});
     });
   }
   ASSERT_EQ(reports.size(), 20u);
@@ -257,4 +259,47 @@ TEST_F(EngineTest, ServerShutdownIsNoticed)
   fakejack::shutdownServer("killed by the test");
   EXPECT_TRUE(jack->serverGone());
   EXPECT_STREQ(jack->serverGoneReason(), "killed by the test");
+}
+
+// The meter against its per-sample definition (everything in dB), over a signal that rises,
+// holds, falls below the display, and carries silence, NaN and overloads.
+TEST(DBMeterTest, MatchesThePerSampleDefinition)
+{
+  struct Reference {
+    float level = -96.f, peak = -96.f;
+    void sample(float x)
+    {
+      float m = std::fabs(x);
+      if (!(m > 1.58489e-5f))
+        m = 1.58489e-5f;
+      const float db = std::min(20.f * log10f(m), 10.f);
+      level = std::max(db, level - 96.f / 48000);
+      peak = std::max(peak, level);
+    }
+    float report()
+    {
+      float v = powf(peak / 96.f + 1.f, 4.f);
+      peak = -96.f;
+      return v;
+    }
+  } ref;
+
+  DBMeter meter(48000);
+  std::vector<float> x(48000 * 3);
+  for (size_t i = 0; i < x.size(); i++) {
+    const float env = i < 48000 ? i / 48000.f : (i < 96000 ? 1.f : 0.01f);
+    x[i] = env * sinf(i * 0.05f) * (i % 7919 == 0 ? 5.f : 1.f);
+  }
+  for (size_t i = 100000; i < 101000; i++)
+    x[i] = 0.f;
+  x[120000] = std::nanf("");
+  for (size_t from = 0; from < x.size(); from += 1600) {
+    const int n = (int)std::min<size_t>(1600, x.size() - from);
+    meter.process(n, &x[from], &x[from]);
+    for (int i = 0; i < n; i++)
+      ref.sample(x[from + i]);
+    const float expected = ref.report();
+    ASSERT_NEAR(meter.getLeftDB(), expected, 1e-4 + 1e-3 * expected) << "block at " << from;
+    meter.getRightDB();
+  }
 }

@@ -1,0 +1,8 @@
+#include "audioprocessor.hxx"
+
+#include "eventhandler.hxx"
+
+void AudioProcessor::process(unsigned int, Buffers*)
+{
+  dspPrint("AudioProcessor::process() not derived");
+}
