@@ -80,9 +80,6 @@ int main(int argc, char** argv)
     fprintf(stderr, "cannot connect to the controller's ports\n");
     return 2;
   }
-  // Controller input is read only while the transport rolls.
-  jack_transport_start(device.handle());
-
   // Warm up until the controller answers, then start counting.
   for (int i = 0; i < 100 && device.receivedCount() == 0; i++) {
     device.send({0xB0, 20, 64});
