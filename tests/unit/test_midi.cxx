@@ -1,4 +1,5 @@
 #include <atomic>
+#include <cmath>
 #include <functional>
 #include <string>
 #include <thread>
@@ -7,6 +8,7 @@
 #include <gtest/gtest.h>
 
 #include "controller/bindinglist.hxx"
+#include "timemanager.hxx"
 #include "midi_fixture.hxx"
 
 namespace
@@ -31,8 +33,8 @@ public:
       heard[count][0] = d[0];
       heard[count][1] = d[1];
       heard[count][2] = d[2];
-      count++;
     }
+    count++;
     writeMidi(d);
     const unsigned char next[3] = {d[0], d[1], (unsigned char)(d[2] + 1)};
     writeMidi(next);
@@ -90,6 +92,53 @@ TEST_F(MidiTest, PortsCarryTheNameAndOutputIsWrittenAtFrameZeroIntoAFreshBufferE
   ASSERT_EQ(echo->count, 4);
   EXPECT_EQ(echo->message(2), (Bytes{0xF8, 0, 0}));
   EXPECT_EQ(echo->message(3), (Bytes{0xC0, 5, 0}));
+}
+
+// A period that a beat cuts in two runs two pieces; its MIDI is read in the first only.
+TEST_F(MidiTest, EachMessageIsReadOnceAlsoInPeriodsCutByABeat)
+{
+  Echo* echo = handOver(new Echo("echo"));
+  TimeManager* time = jack->getTimeManager();
+  ASSERT_NE(std::fmod(time->getFpb(), 256.0), 0.0) << "beats must fall inside periods";
+  const int beatsBefore = time->getBeatCounter();
+  const int before = echo->count;
+  for (int i = 0; i < 400; i++) {
+    fakejack::sendMidi("echo in", {0x90, 36, (unsigned char)(i & 0x7F)});
+    fakejack::cycle();
+    ASSERT_EQ(sent("echo out").size(), 2u) << "period " << i;
+  }
+  EXPECT_GE(time->getBeatCounter() - beatsBefore, 3);
+  EXPECT_EQ(echo->count - before, 400);
+}
+
+// While the transport is stopped the event drain still runs, but no MIDI is read: the
+// device's messages of those periods are lost, and learning waits for a message that is.
+TEST_F(MidiTest, NothingIsReadWhileTheTransportIsStopped)
+{
+  Echo* echo = handOver(new Echo("echo"));
+  GenericMIDI* pad = handOver(new GenericMIDI("pad"));
+  EventTransportState stopTransport(0);
+  writeToDspRingbuffer(&stopTransport);
+  EventControllerBindingEnable learn(-1, true);
+  writeToDspRingbuffer(&learn);
+  fakejack::cycle();
+  const int before = echo->count;
+  fakejack::sendMidi("echo in", {0x90, 36, 100});
+  fakejack::sendMidi("pad in", {0x90, 36, 100});
+  fakejack::cycles(3);
+  EXPECT_EQ(echo->count, before);
+  EXPECT_TRUE(sent("echo out").empty());
+  EXPECT_TRUE(pad->getInputBindings().empty());
+  EXPECT_TRUE(jack->bindingLearnEnable()) << "learning still waits";
+
+  EventTransportState startTransport(1);
+  writeToDspRingbuffer(&startTransport);
+  fakejack::cycle();
+  EXPECT_EQ(echo->count, before) << "what came while stopped is not read later";
+  fakejack::sendMidi("pad in", {0x90, 37, 100});
+  fakejack::cycle();
+  ASSERT_EQ(pad->getInputBindings().size(), 1u);
+  EXPECT_EQ(pad->getInputBindings()[0].data, 37);
 }
 
 TEST_F(MidiTest, AFullOutputBufferDropsFurtherMessagesQuietly)
