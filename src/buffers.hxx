@@ -38,6 +38,9 @@ public:
     KEY_ACC_R,
     SIGNAL_ACC_L,
     SIGNAL_ACC_R,
+    // The master input times the input gain, for recording and monitoring alike.
+    INPUT_GAINED_L,
+    INPUT_GAINED_R,
     // What each track's looper plays: LOOPER_OUT_0_L + 2 * track.
     LOOPER_OUT_0_L,
     // Each track's signal after its send/return: TRACK_SIGNAL_0_L + 2 * track.

@@ -2,6 +2,7 @@
 // reader of rbToGui.
 
 #include <cstdio>
+#include <exception>
 
 #include "audiobuffer.hxx"
 #include "controller.hxx"
@@ -26,6 +27,29 @@ template <class T> T takeRecord()
   T ev;
   jack_ringbuffer_read(rbToGui, reinterpret_cast<char*>(&ev), sizeof(T));
   return ev;
+}
+
+// A buffer of `frames` silent frames, or null when memory is short: the interface must
+// not fall over because a recording has grown too long.
+AudioBuffer* makeBuffer(uint64_t frames)
+{
+  try {
+    return new AudioBuffer(frames);
+  } catch (const std::exception&) { // bad_alloc, or a length no vector can hold
+    VESKO_ERROR("No memory for an audio buffer of %llu frames", (unsigned long long)frames);
+    return nullptr;
+  }
+}
+
+// Sends a buffer to the engine, or frees it when the queue has no room for the record.
+void handToEngine(EventBase* record, AudioBuffer* ab)
+{
+  if (jack_ringbuffer_write_space(rbToDsp) < record->size()) {
+    VESKO_ERROR("%s", "->DSP ringbuffer full: an audio buffer the engine asked for is dropped");
+    delete ab;
+    return;
+  }
+  writeToDspRingbuffer(record);
 }
 } // namespace
 
@@ -56,6 +80,27 @@ void handleGuiEvents()
       auto ev = takeRecord<EventSamplerate>();
       if (gui)
         gui->setSamplerate(ev.samplerate);
+      break;
+    }
+    case EVENT_LOOPER_CLIP_REQUEST_BUFFER: {
+      auto ev = takeRecord<EventLooperClipRequestBuffer>();
+      // Without an answer the clip records on until its buffer is full, and says so.
+      if (AudioBuffer* ab = makeBuffer(ev.numElements)) {
+        EventLooperClipRequestBuffer answer(ev.track, ev.scene, 0, ab);
+        handToEngine(&answer, ab);
+      }
+      break;
+    }
+    case EVENT_REQUEST_SAVE_BUFFER: {
+      auto ev = takeRecord<EventRequestSaveBuffer>();
+      // A null answer tells the clip to report its save as failed, so the save completes.
+      EventRequestSaveBuffer answer(ev.track, ev.scene, ev.bufferSize, makeBuffer(ev.bufferSize));
+      handToEngine(&answer, answer.ab);
+      break;
+    }
+    case EVENT_DEALLOCATE_BUFFER: {
+      auto ev = takeRecord<EventDeallocateBuffer>();
+      delete ev.ab;
       break;
     }
     case EVENT_CONTROLLER_INSTANCE: {
@@ -222,9 +267,6 @@ void handleGuiEvents()
     case EVENT_LOOPER_PROGRESS:
     case EVENT_GRID_LAUNCH_SCENE:
     case EVENT_GRID_SELECT_NEW_CHOSEN:
-    case EVENT_LOOPER_CLIP_REQUEST_BUFFER:
-    case EVENT_REQUEST_SAVE_BUFFER:
-    case EVENT_DEALLOCATE_BUFFER:
     case EVENT_CONTROLLER_BINDING_ENABLE:
     case EVENT_CONTROLLER_BINDING_TARGET:
     case EVENT_CONTROLLER_BINDING_MADE:

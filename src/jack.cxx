@@ -7,11 +7,15 @@
 #include "controllerupdater.hxx"
 #include "event.hxx"
 #include "eventhandler.hxx"
+#include "gridlogic.hxx"
 #include "gui.hxx"
 #include "jacksendreturn.hxx"
 #include "logger.hxx"
+#include "logic.hxx"
+#include "looper.hxx"
 #include "metronome.hxx"
 #include "observer/midi.hxx"
+#include "statemanager.hxx"
 #include "timemanager.hxx"
 #include "trackoutput.hxx"
 
@@ -50,6 +54,7 @@ Jack::Jack(const std::string& name, jack_client_t* c) : client(c)
 {
   // The state manager is made first, then the controller updater; the objects made after
   // them find the engine through the global pointer.
+  stateManager = new StateManager();
   controllerUpdater = new ControllerUpdater();
   jack = this;
 
@@ -59,7 +64,8 @@ Jack::Jack(const std::string& name, jack_client_t* c) : client(c)
   // The metronome and the grid logic register with the time manager as they are built.
   timeManager = new TimeManager(samplerate);
   metronome = new Metronome(samplerate);
-  // The logic and the grid logic follow here, in that order.
+  logic = new Logic();
+  gridLogic = new GridLogic();
 
   resetLearnRecord();
 
@@ -93,12 +99,12 @@ Jack::Jack(const std::string& name, jack_client_t* c) : client(c)
     buffers.audio[b] = new float[buffersize]();
 
   for (int t = 0; t < NTRACKS; t++) {
-    // The track's looper is built here, first in its chain.
-    AudioProcessor* looper = nullptr;
-    jackSendReturns[t] = new JackSendReturn(t, looper, client);
+    loopers[t] = new Looper(t);
+    jackSendReturns[t] = new JackSendReturn(t, loopers[t], client);
     trackOutputs[t] = new TrackOutput(t, jackSendReturns[t]);
-    // Here the looper registers with the time manager a second time: its first
-    // registration, from the observer base, could not hand it the starting tempo.
+    // A second registration: the first, from the observer base, could not hand the
+    // fully built looper the starting tempo.
+    timeManager->registerObserver(loopers[t]);
     if (perTrackOutputs) {
       char portName[32];
       snprintf(portName, sizeof(portName), "track_%d_l", t + 1);
@@ -145,6 +151,8 @@ void Jack::transportRolling(bool rolling)
   else
     jack_transport_stop(client);
 }
+
+Looper* Jack::getLooper(unsigned int track) { return track < NTRACKS ? loopers[track] : nullptr; }
 
 TrackOutput* Jack::getTrackOutput(unsigned int track)
 {
@@ -262,6 +270,8 @@ int Jack::process(jack_nframes_t nframes)
   handleDspEvents();
   if (!client) // an EventQuit closed the client
     return 0;
+  // Save copies go on whether or not the transport rolls.
+  stateManager->process(nframes);
 
   if (!timeManager->rolling()) {
     // Nothing but the event drain runs while stopped; the track sends stay silent too.
@@ -286,15 +296,22 @@ void Jack::processFrames(int nframes)
     for (int i = 0; i < midiIOUsed; i++)
       midiIO[i]->processMidiIn(buffers.nframes);
 
+  float** a = buffers.audio;
+  const float s = smoothingValue;
+  // The input gain is applied here, once: recording clips and the monitored input both
+  // take this scaled copy, however many clips record.
+  for (int i = 0; i < nframes; i++) {
+    inputVolLag += (inputVol - inputVolLag) * s;
+    a[Buffers::INPUT_GAINED_L][i] = a[Buffers::MASTER_INPUT_L][i] * inputVolLag;
+    a[Buffers::INPUT_GAINED_R][i] = a[Buffers::MASTER_INPUT_R][i] * inputVolLag;
+  }
+
   // Each track output runs its send/return and looper first; all add into the buses.
   for (int t = 0; t < NTRACKS; t++)
     trackOutputs[t]->process(nframes, &buffers);
   metronome->process(nframes, &buffers);
 
-  float** a = buffers.audio;
-  const float s = smoothingValue;
   for (int i = 0; i < nframes; i++) {
-    inputVolLag += (inputVol - inputVolLag) * s;
     masterVolLag += (masterVol - masterVolLag) * s;
     returnVolLag += (returnVol - returnVolLag) * s;
     inputToMixVolLag += (inputToMixVol - inputToMixVolLag) * s;
@@ -304,8 +321,8 @@ void Jack::processFrames(int nframes)
     inputToMixLag += ((inputToMix ? 1.f : 0.f) - inputToMixLag) * s;
     inputToSendLag += ((inputToSend ? 1.f : 0.f) - inputToSendLag) * s;
 
-    const float inL = a[Buffers::MASTER_INPUT_L][i] * inputVolLag;
-    const float inR = a[Buffers::MASTER_INPUT_R][i] * inputVolLag;
+    const float inL = a[Buffers::INPUT_GAINED_L][i];
+    const float inR = a[Buffers::INPUT_GAINED_R][i];
 
     const float toMix = inputToMixVolLag * inputToMixLag;
     const float mixL = a[Buffers::MIX_L][i] + toMix * (1.f - inputToXSideVolLag) * inL;

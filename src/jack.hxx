@@ -12,9 +12,13 @@
 #include "dbmeter.hxx"
 
 class ControllerUpdater;
+class GridLogic;
 class JackSendReturn;
+class Logic;
+class Looper;
 class Metronome;
 class MidiIO;
+class StateManager;
 class TimeManager;
 class TrackOutput;
 class Jack;
@@ -54,12 +58,15 @@ public:
 
   // The units of a track's chain, built with the engine and used on the JACK thread; null
   // for any track above 7 (negative ones included).
+  Looper* getLooper(unsigned int track);
   TrackOutput* getTrackOutput(unsigned int track);
   JackSendReturn* getJackSendReturn(unsigned int track);
 
   // Built with the engine (the time manager first); used on the JACK thread.
   TimeManager* getTimeManager() { return timeManager; }
   Metronome* getMetronome() { return metronome; }
+  Logic* getLogic() { return logic; }
+  GridLogic* getGridLogic() { return gridLogic; }
 
   // JACK thread: master strip targets.
   void masterVolume(float v) { masterVol = v; }
@@ -94,6 +101,7 @@ public:
 
   Buffers& getBuffers() { return buffers; }
   ControllerUpdater* getControllerUpdater() { return controllerUpdater; }
+  StateManager* getStateManager() { return stateManager; }
 
 private:
   explicit Jack(const std::string& name, jack_client_t* client);
@@ -134,9 +142,13 @@ private:
   int frameOffset = 0;
 
   jack_client_t* client;
+  StateManager* stateManager = nullptr;
   ControllerUpdater* controllerUpdater = nullptr;
   TimeManager* timeManager = nullptr;
   Metronome* metronome = nullptr;
+  Logic* logic = nullptr;
+  GridLogic* gridLogic = nullptr;
+  Looper* loopers[NTRACKS] = {};
   JackSendReturn* jackSendReturns[NTRACKS] = {};
   TrackOutput* trackOutputs[NTRACKS] = {};
   Buffers buffers;
