@@ -8,8 +8,10 @@
 
 #include "event.hxx"
 #include "eventhandler.hxx"
+#include "gridlogic.hxx"
 #include "jack.hxx"
 #include "logger.hxx"
+#include "logic.hxx"
 
 GenericMIDI::GenericMIDI(std::string n) : name(std::move(n))
 {
@@ -134,9 +136,53 @@ void GenericMIDI::midi(const unsigned char* data)
 
 void GenericMIDI::act(const Binding& b, float x)
 {
-  // The actions reach the engine through the logic facade and the grid logic.
-  (void)b;
-  (void)x;
+  // Switches take their value from the binding, not from the message: a button that sends
+  // note-on and note-off needs one binding for each.
+  const bool on = b.active != 0;
+  Logic* logic = jack->getLogic();
+  GridLogic* grid = jack->getGridLogic();
+  switch (b.action) {
+  case EVENT_MASTER_VOL: logic->trackVolume(-1, x); break;
+  case EVENT_MASTER_INPUT_VOL: logic->masterInputVol(x); break;
+  case EVENT_MASTER_INPUT_TO: logic->masterInputTo(b.send, x); break;
+  case EVENT_MASTER_INPUT_TO_ACTIVE: logic->masterInputToActive(b.send, on); break;
+  case EVENT_MASTER_RETURN: logic->masterReturnVolume(x); break;
+  case EVENT_GRID_EVENT:
+    // The grid logic refuses a track or scene outside the grid.
+    if (b.active == -1)
+      grid->clearClip(b.track, b.scene);
+    else if (b.active == 1)
+      grid->pressed(b.track, b.scene);
+    else
+      grid->released(b.track, b.scene);
+    break;
+  case EVENT_GRID_LAUNCH_SCENE: grid->launchScene(b.scene); break;
+  case EVENT_GRID_SELECT_CLIP_ENABLE: grid->setSelectMode(on); break;
+  case EVENT_GRID_SELECT_CLIP_EVENT:
+    // A scene step past the first or last scene is refused by the grid logic: stepping
+    // stops at the ends.
+    if (footswitchNextScene && x > 0.5f) {
+      dspPrint("footswitch next scene *now*");
+      grid->launchScene(grid->getSceneLaunched() + 1);
+    } else if (footswitchPrevScene && x > 0.5f) {
+      dspPrint("footswitch prev scene *now*");
+      grid->launchScene(grid->getSceneLaunched() - 1);
+    } else {
+      dspPrint("footswitch special clip action now");
+      grid->specialClipEvent(x != 0.f);
+    }
+    break;
+  case EVENT_TRACK_JACKSEND: logic->trackJackSend(b.track, x); break;
+  case EVENT_TRACK_JACKSEND_ACTIVATE: logic->trackJackSendActivate(b.track, on); break;
+  case EVENT_TRACK_SEND: logic->trackSend(b.track, b.send, x); break;
+  case EVENT_TRACK_SEND_ACTIVE: logic->trackSendActive(b.track, b.send, on); break;
+  case EVENT_TRACK_VOLUME: logic->trackVolume(b.track, x); break;
+  case EVENT_TRACK_RECORD_ARM: logic->trackRecordArm(b.track, on); break;
+  case EVENT_METRONOME_ACTIVE: logic->metronomeEnable(on); break;
+  case EVENT_TIME_BPM: logic->setBpmZeroOne(x); break;
+  case EVENT_TIME_TEMPO_TAP: logic->tapTempo(); break;
+  default: break; // none, track pan and metronome volume do nothing here
+  }
 }
 
 // ---- Feedback (JACK thread) ----

@@ -8,7 +8,9 @@
 #include <gtest/gtest.h>
 
 #include "controller/bindinglist.hxx"
+#include "gridlogic.hxx"
 #include "timemanager.hxx"
+#include "trackoutput.hxx"
 #include "midi_fixture.hxx"
 
 namespace
@@ -347,4 +349,271 @@ TEST(BindingListTest, ACopyTakenDuringChangesIsConsistent)
   reader.join();
   EXPECT_EQ(faults.load(), 0);
   EXPECT_FALSE(list.append(&pool[0])) << "every place is used";
+}
+
+// ---- What matched input bindings do ----
+
+namespace
+{
+// One line per announcement the window's controller passed on, and "> text" per message;
+// meters, progress and bar/beat reports are left out.
+std::vector<std::string> describe(const std::vector<GuiRecord>& records)
+{
+  std::vector<std::string> out;
+  char s[96];
+  auto onOff = [](bool b) { return b ? "on" : "off"; };
+  for (const GuiRecord& r : records) {
+    s[0] = '\0';
+    switch (r.type) {
+    case EVENT_GUI_PRINT: snprintf(s, sizeof(s), "> %s", r.as<EventGuiPrint>().print); break;
+    case EVENT_MASTER_VOL: snprintf(s, sizeof(s), "master vol %.2f", r.as<EventMasterVol>().vol); break;
+    case EVENT_MASTER_INPUT_VOL: snprintf(s, sizeof(s), "input vol %.2f", r.as<EventMasterInputVol>().vol); break;
+    case EVENT_MASTER_INPUT_TO:
+      snprintf(s, sizeof(s), "input to %d %.2f", r.as<EventMasterInputTo>().place, r.as<EventMasterInputTo>().value);
+      break;
+    case EVENT_MASTER_INPUT_TO_ACTIVE:
+      snprintf(s, sizeof(s), "input to %d %s", r.as<EventMasterInputToActive>().place,
+               onOff(r.as<EventMasterInputToActive>().active));
+      break;
+    case EVENT_MASTER_RETURN: snprintf(s, sizeof(s), "return %.2f", r.as<EventMasterReturn>().vol); break;
+    case EVENT_METRONOME_ACTIVE: snprintf(s, sizeof(s), "metronome %s", onOff(r.as<EventMetronomeActive>().active)); break;
+    case EVENT_TRACK_SEND: {
+      auto& e = r.as<EventTrackSend>();
+      snprintf(s, sizeof(s), "send %d %d %.2f", e.track, e.send, e.value);
+      break;
+    }
+    case EVENT_TRACK_SEND_ACTIVE: {
+      auto& e = r.as<EventTrackSendActive>();
+      snprintf(s, sizeof(s), "send %d %d %s", e.track, e.send, onOff(e.active));
+      break;
+    }
+    case EVENT_TRACK_JACKSEND:
+      snprintf(s, sizeof(s), "jack send %d %.2f", r.as<EventTrackJackSend>().track, r.as<EventTrackJackSend>().value);
+      break;
+    case EVENT_TRACK_JACKSEND_ACTIVATE:
+      snprintf(s, sizeof(s), "jack send %d %s", r.as<EventTrackJackSendActivate>().track,
+               onOff(r.as<EventTrackJackSendActivate>().active));
+      break;
+    case EVENT_TRACK_VOLUME:
+      snprintf(s, sizeof(s), "volume %d %.2f", r.as<EventTrackVol>().track, r.as<EventTrackVol>().vol);
+      break;
+    case EVENT_TRACK_PAN: snprintf(s, sizeof(s), "pan %d", r.as<EventTrackPan>().track); break;
+    case EVENT_TRACK_RECORD_ARM:
+      snprintf(s, sizeof(s), "arm %d %s", r.as<EventTrackRecordArm>().track,
+               onOff(r.as<EventTrackRecordArm>().recordArm != 0.f));
+      break;
+    case EVENT_GRID_STATE: {
+      auto& e = r.as<EventGridState>();
+      snprintf(s, sizeof(s), "clip %d %d %d", e.track, e.scene, e.state);
+      break;
+    }
+    case EVENT_GRID_LAUNCH_SCENE: snprintf(s, sizeof(s), "launch %d", r.as<EventGridLaunchScene>().scene); break;
+    case EVENT_GRID_SELECT_NEW_CHOSEN:
+      snprintf(s, sizeof(s), "special %d %d", r.as<EventGridSelectNewChosen>().track,
+               r.as<EventGridSelectNewChosen>().scene);
+      break;
+    default: break;
+    }
+    if (s[0])
+      out.push_back(s);
+  }
+  return out;
+}
+
+// True when `want` appears in `got` in this order (other lines may come between).
+bool inOrder(const std::vector<std::string>& got, const std::vector<std::string>& want)
+{
+  size_t i = 0;
+  for (const std::string& g : got)
+    if (i < want.size() && g.rfind(want[i], 0) == 0)
+      i++;
+  return i == want.size();
+}
+
+std::string joined(const std::vector<std::string>& lines)
+{
+  std::string s;
+  for (auto& l : lines)
+    s += "  " + l + "\n";
+  return s;
+}
+
+const char* ACTION_MAP = R"({"name": "pad", "inputBindings": [
+  {"action": "track:record_arm", "status": 144, "data": 36, "track": 0, "active": 1},
+  {"action": "track:record_arm", "status": 128, "data": 36, "track": 0, "active": 0},
+  {"action": "track:volume", "status": 176, "data": 7, "track": 1},
+  {"action": "track:volume", "status": 176, "data": 7, "track": 2},
+  {"action": "track:volume", "status": 176, "data": 8},
+  {"action": "master:volume", "status": 176, "data": 22},
+  {"action": "master:input_vol", "status": 176, "data": 23},
+  {"action": "master:input_to", "status": 176, "data": 24, "send": 1},
+  {"action": "master:input_to_active", "status": 144, "data": 25, "send": 1, "active": 1},
+  {"action": "master:return", "status": 176, "data": 26},
+  {"action": "track:send", "status": 176, "data": 20, "track": 0, "send": 0},
+  {"action": "track:send_active", "status": 144, "data": 21, "track": 0, "send": 1, "active": 1},
+  {"action": "track:jack_send", "status": 176, "data": 27, "track": 3},
+  {"action": "track:jack_send_activate", "status": 144, "data": 28, "track": 3, "active": 1},
+  {"action": "track:pan", "status": 176, "data": 30, "track": 0},
+  {"action": "metronome:volume", "status": 176, "data": 31},
+  {"action": "grid:event", "status": 144, "data": 40, "track": 0, "scene": 0, "active": 1},
+  {"action": "grid:event", "status": 128, "data": 40, "track": 0, "scene": 0, "active": 0},
+  {"action": "grid:event", "status": 144, "data": 41, "track": 0, "scene": 0, "active": -1},
+  {"action": "grid:event", "status": 144, "data": 42, "track": 0, "scene": 12, "active": 1},
+  {"action": "grid:launch_scene", "status": 144, "data": 82, "scene": 2},
+  {"action": "grid:select_clip_enable", "status": 144, "data": 29, "active": 1},
+  {"action": "grid:select_clip_enable", "status": 128, "data": 29, "active": 0},
+  {"action": "metronome:active", "status": 144, "data": 100, "active": 1},
+  {"action": "grid:special_clip_event", "status": 176, "data": 64},
+  {"action": "tempo_bpm", "status": 176, "data": 10},
+  {"action": "tempo_tap", "status": 144, "data": 60}
+]})";
+} // namespace
+
+class MidiActionTest : public MidiTest
+{
+protected:
+  void SetUp() override
+  {
+    MidiTest::SetUp();
+    pad = handOver(new GenericMIDI(GenericMIDI::MapFile{writeMap("pad.ctlr", ACTION_MAP)}));
+    ASSERT_EQ(pad->status(), 1);
+    takeGui();
+  }
+  // One message from the device, one period, and what the window was told.
+  std::vector<std::string> play(const Bytes& message)
+  {
+    fakejack::sendMidi("pad in", message);
+    fakejack::cycle();
+    return describe(takeGui());
+  }
+  GenericMIDI* pad = nullptr;
+};
+
+TEST_F(MidiActionTest, EveryActionOfAMatchedBindingReachesTheEngine)
+{
+  struct Case {
+    Bytes message;
+    std::vector<std::string> expected; // in this order; other lines may come between
+    bool only;                          // and nothing else but messages
+  };
+  std::vector<Case> cases = {
+    {{0x90, 36, 127}, {"arm 0 on"}, true},
+    {{0x80, 36, 0}, {"arm 0 off"}, true}, // note-off: its own binding, active 0
+    {{0xB0, 7, 64}, {"volume 1 0.50", "volume 2 0.50"}, true}, // both bindings, in list order
+    {{0xB0, 8, 64}, {"> trackVolume: invalid track number -2"}, true},
+    {{0xB0, 22, 127}, {"master vol 1.00"}, true},
+    {{0xB0, 23, 127}, {"input vol 1.00"}, true},
+    {{0xB0, 24, 127}, {"input to 1 1.00"}, true},
+    {{0x90, 25, 3}, {"input to 1 on"}, true}, // the switch value is the binding's
+    {{0xB0, 26, 0}, {"return 0.00"}, true},
+    {{0xB0, 20, 127}, {"send 0 0 1.00"}, true},
+    {{0x90, 21, 5}, {"send 0 1 on"}, true},
+    {{0xB0, 27, 127}, {"jack send 3 1.00"}, true},
+    {{0x90, 28, 1}, {"jack send 3 on"}, true},
+    {{0xB0, 30, 64}, {}, true}, // pan: accepted, no effect
+    {{0xB0, 31, 64}, {}, true}, // metronome volume: likewise
+    {{0xB0, 99, 64}, {}, true}, // no binding
+    {{0x90, 40, 127}, {"clip 0 1 0", "clip 0 0 6"}, false}, // press: record queued
+    {{0x80, 40, 0}, {"clip 0 0 6"}, true},                   // release: state again
+    {{0x90, 41, 127}, {"clip 0 0 0"}, false},                // clear
+    {{0x90, 42, 127}, {}, false},                            // scene 12 is refused
+    {{0x90, 82, 127}, {"launch 2"}, false},
+    {{0x90, 29, 127}, {"> Select track enable 1"}, true},
+    {{0x90, 40, 127}, {"special 0 0"}, true}, // a press now only chooses the special clip
+    {{0x80, 29, 0}, {"> Select track enable 0"}, true},
+    {{0x90, 100, 127}, {"> Set Footswitch to 1", "metronome on"}, true}, // then matched as usual
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> got = play(c.message);
+    std::string what = std::to_string(c.message[0]) + "/" + std::to_string(c.message[1]);
+    EXPECT_TRUE(inOrder(got, c.expected)) << what << " gave\n" << joined(got);
+    if (c.only) {
+      size_t announcements = 0;
+      for (auto& g : got)
+        announcements += g.rfind("> ", 0) != 0;
+      size_t expectedAnnouncements = 0;
+      for (auto& e : c.expected)
+        expectedAnnouncements += e.rfind("> ", 0) != 0;
+      EXPECT_EQ(announcements, expectedAnnouncements) << what << " gave\n" << joined(got);
+    }
+  }
+  EXPECT_FALSE(jack->getTrackOutput(0)->recordArm());
+  EXPECT_FLOAT_EQ(jack->getTrackOutput(1)->getMaster(), 64 / 127.f);
+  EXPECT_FLOAT_EQ(jack->getTrackOutput(2)->getMaster(), 64 / 127.f);
+  EXPECT_TRUE(pad->footswitchNext());
+}
+
+// The footswitch's three notes set its mode; in next- or previous-scene mode a press above
+// half way steps the scene, anything else is the special clip action.
+TEST_F(MidiActionTest, FootswitchModesAndTheirThresholdAtVelocity64)
+{
+  GridLogic* grid = jack->getGridLogic();
+  struct Case {
+    Bytes message;
+    int sceneAfter;
+    std::vector<std::string> expected;
+  };
+  std::vector<Case> cases = {
+    {{0xB0, 64, 127}, 0, {"> footswitch special clip action now", "clip 0 0 6"}}, // no mode: press
+    {{0xB0, 64, 0}, 0, {"> footswitch special clip action now", "clip 0 0 6"}},   // release
+    {{0x90, 100, 0}, 0, {"> Set Footswitch to 1"}},
+    {{0xB0, 64, 64}, 1, {"> footswitch next scene *now*", "launch 1"}}, // 64/127 > 0.5
+    {{0xB0, 64, 63}, 1, {"> footswitch special clip action now"}},       // 63/127 < 0.5
+    {{0xB0, 64, 127}, 2, {"> footswitch next scene *now*", "launch 2"}},
+    {{0x90, 101, 0}, 2, {"> Set Footswitch to -1"}},
+    {{0xB0, 64, 100}, 1, {"> footswitch prev scene *now*", "launch 1"}},
+    {{0xB0, 64, 100}, 0, {"> footswitch prev scene *now*", "launch 0"}},
+    {{0xB0, 64, 100}, 0, {"> footswitch prev scene *now*"}}, // no scene -1: it stays
+    {{0x90, 96, 0}, 0, {"> Set Footswitch to 0"}},
+    {{0xB0, 64, 127}, 0, {"> footswitch special clip action now"}},
+  };
+  for (const Case& c : cases) {
+    std::vector<std::string> got = play(c.message);
+    EXPECT_TRUE(inOrder(got, c.expected)) << (int)c.message[1] << "/" << (int)c.message[2] << " gave\n"
+                                          << joined(got);
+    EXPECT_EQ(grid->getSceneLaunched(), c.sceneAfter) << (int)c.message[2];
+  }
+  std::vector<std::string> last = play({0xB0, 64, 100});
+  EXPECT_FALSE(inOrder(last, {"launch"})) << "no mode, no scene step";
+}
+
+TEST_F(MidiActionTest, TempoFaderAndTapReachTheTimeManager)
+{
+  TimeManager* time = jack->getTimeManager();
+  const double samplerate = 48000;
+  play({0xB0, 10, 127}); // 220 BPM, from the next bar line
+  fakejack::cycles(4 * 94 + 10);
+  EXPECT_NEAR(time->getFpb(), samplerate * 60 / 220, 1.0);
+
+  // Four taps 94 periods apart: a beat of a third of their span.
+  for (int i = 0; i < 4; i++) {
+    play({0x90, 60, 127});
+    fakejack::cycles(93);
+  }
+  fakejack::cycles(4 * 94);
+  EXPECT_NEAR(time->getFpb(), 94 * 256, 1.0);
+}
+
+// The binding made from a message acts on that message, in the same period.
+TEST_F(MidiActionTest, ALearntBindingActsOnTheMessageThatMadeIt)
+{
+  EventControllerBindingEnable on(-1, true);
+  writeToDspRingbuffer(&on);
+  EventTrackVol target(3, 0.2f); // the window's fader of track 3
+  writeToDspRingbuffer(&target);
+  fakejack::cycle();
+  takeGui();
+  fakejack::sendMidi("pad in", {0xB0, 50, 127});
+  fakejack::cycle();
+  std::vector<GuiRecord> records = takeGui();
+  std::vector<int> order;
+  for (auto& r : records)
+    if (r.type == EVENT_CONTROLLER_BINDING_MADE || r.type == EVENT_TRACK_VOLUME)
+      order.push_back(r.type);
+  EXPECT_EQ(order, (std::vector<int>{EVENT_CONTROLLER_BINDING_MADE, EVENT_TRACK_VOLUME}));
+  EXPECT_TRUE(inOrder(describe(records), {"volume 3 1.00"}));
+  EXPECT_FLOAT_EQ(jack->getTrackOutput(3)->getMaster(), 1.f);
+
+  // From now on it is an input binding like the map's.
+  EXPECT_TRUE(inOrder(play({0xB0, 50, 0}), {"volume 3 0.00"}));
 }
