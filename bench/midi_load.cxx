@@ -80,16 +80,20 @@ int main(int argc, char** argv)
     fprintf(stderr, "cannot connect to the controller's ports\n");
     return 2;
   }
-  // Warm up until the controller answers, then start counting.
-  for (int i = 0; i < 100 && device.receivedCount() == 0; i++) {
+  // Warm up until the controller answers, then until nothing more comes back, so that only
+  // the stream's answers are counted.
+  for (int i = 0; i < 20 && device.receivedCount() == 0; i++) {
     device.send({0xB0, 20, 64});
-    usleep(50000);
+    device.waitForReceived(1, 500);
   }
   if (device.receivedCount() == 0) {
     fprintf(stderr, "the controller never answered:\n%s\n", vesko.output().c_str());
     return 2;
   }
-  usleep(200000);
+  for (long seen = -1; seen != device.receivedCount();) {
+    seen = device.receivedCount();
+    usleep(300000);
+  }
   device.take();
   const long receivedBefore = device.receivedCount();
   const int xrunsBefore = device.xruns();
