@@ -43,6 +43,21 @@ bool MidiClient::connect(const std::string& controllerIn, const std::string& con
          jack_connect(client, controllerOut.c_str(), jack_port_name(in)) == 0;
 }
 
+bool MidiClient::addAudio(float level)
+{
+  outputLevel = level;
+  audioOut = jack_port_register(client, "audio_out", JACK_DEFAULT_AUDIO_TYPE, JackPortIsOutput, 0);
+  audioIn = jack_port_register(client, "audio_in", JACK_DEFAULT_AUDIO_TYPE, JackPortIsInput, 0);
+  audioReady.store(audioOut && audioIn);
+  return audioReady.load();
+}
+
+bool MidiClient::connectAudio(const std::string& toPort, const std::string& fromPort)
+{
+  return jack_connect(client, jack_port_name(audioOut), toPort.c_str()) == 0 &&
+         jack_connect(client, fromPort.c_str(), jack_port_name(audioIn)) == 0;
+}
+
 void MidiClient::send(const MidiBytes& bytes)
 {
   unsigned char m[4] = {(unsigned char)bytes.size(), 0, 0, 0};
@@ -108,6 +123,17 @@ int MidiClient::process(jack_nframes_t n, void* arg)
     }
   } else {
     self->nextStreamFrame = -1;
+  }
+
+  if (self->audioReady.load()) {
+    float* o = (float*)jack_port_get_buffer(self->audioOut, n);
+    const float* a = (const float*)jack_port_get_buffer(self->audioIn, n);
+    double sum = 0;
+    for (jack_nframes_t i = 0; i < n; i++) {
+      o[i] = self->outputLevel;
+      sum += a[i];
+    }
+    self->inputLevel.store((float)(sum / n));
   }
 
   void* inBuf = jack_port_get_buffer(self->in, n);

@@ -44,6 +44,12 @@ public:
   // Messages that did not fit the queue toward the test thread: must stay 0.
   long lostCount() const { return lost.load(); }
 
+  // Adds an audio output that carries `level` in every sample and an audio input whose
+  // mean over each period is kept (level()).
+  bool addAudio(float level);
+  bool connectAudio(const std::string& toPort, const std::string& fromPort);
+  float level() const { return inputLevel.load(); }
+
   // Over-runs the server reported to this client.
   int xruns() const { return xrunCount.load(); }
   jack_client_t* handle() { return client; }
@@ -66,6 +72,11 @@ private:
   std::atomic<long> received{0};
   std::atomic<long> lost{0};
   std::atomic<int> xrunCount{0};
+  std::atomic<bool> audioReady{false};
+  jack_port_t* audioOut = nullptr;
+  jack_port_t* audioIn = nullptr;
+  float outputLevel = 0;
+  std::atomic<float> inputLevel{0};
 };
 } // namespace e2e
 
