@@ -12,6 +12,10 @@ public:
 
   // Called once on the JACK thread right after the controller joined the engine's list.
   virtual int registerComponents() { return 0; }
+  // Called once on the JACK thread as the controller leaves the engine's list, before it
+  // is handed back to be destroyed: whatever registerComponents put into per-period engine
+  // lists comes out here, on the thread that walks those lists.
+  virtual void unregisterComponents() {}
   virtual ~Controller() {}
   // 1 when ready, 0 when construction failed.
   virtual int status() { return 1; }

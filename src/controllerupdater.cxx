@@ -33,6 +33,7 @@ void ControllerUpdater::removeController(int id)
     for (int j = i; j + 1 < used; j++)
       c[j] = c[j + 1];
     c[--used] = nullptr;
+    removed->unregisterComponents();
     EventControllerInstance back(removed);
     writeToGuiRingbuffer(&back);
     return; // IDs are unique

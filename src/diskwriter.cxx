@@ -13,6 +13,9 @@
 
 #include "audiobuffer.hxx"
 #include "config.hxx"
+#include "controller/genericmidi.hxx"
+#include "dialog.hxx"
+#include "event.hxx"
 #include "fileutil.hxx"
 #include "guistate.hxx"
 #include "logger.hxx"
@@ -344,6 +347,106 @@ void DiskWriter::setControllerInfo(int which, const std::string& text)
 const std::string& DiskWriter::getControllerInfo(int which) const
 {
   return controllerInfo[which >= 0 && which < 3 ? which : 0];
+}
+
+namespace
+{
+// A map's file name comes from the controller's name or from the user: it must name a
+// file inside the controllers directory, never a path leading out of it.
+bool usableMapStem(const std::string& stem)
+{
+  return !stem.empty() && stem.find('/') == std::string::npos && stem != "." && stem != "..";
+}
+} // namespace
+
+int DiskWriter::writeControllerFile(Controller* c)
+{
+  if (!c) {
+    VESKO_ERROR("%s", "DiskWriter Controller* passed NULL");
+    return 2;
+  }
+  VESKO_NOTE("DiskWriter Controller* id: %i", c->getID());
+  GenericMIDI* g = dynamic_cast<GenericMIDI*>(c);
+  if (!g) {
+    VESKO_WARN("Invalid Controller pointer: cannot write %s as is not a GenericMIDI controller!",
+               c->getName());
+    return 2;
+  }
+
+  // Everything needed is taken from the controller before the question below: the dialog
+  // runs the interface's loop, in which the engine may hand this controller back to be
+  // destroyed. The copy of the bindings is safe while the engine learns or removes.
+  const std::string controllerName = g->getName();
+  const std::vector<Binding> bindings = g->getInputBindings();
+
+  VESKO_NOTE("%s", "Creating JSON for .ctlr file...");
+  cJSON* root = cJSON_CreateObject();
+  cJSON_AddStringToObject(root, "name", controllerInfo[0].c_str());
+  cJSON_AddStringToObject(root, "author", controllerInfo[1].c_str());
+  cJSON_AddStringToObject(root, "link", controllerInfo[2].c_str());
+  cJSON* array = cJSON_AddArrayToObject(root, "inputBindings");
+  for (const Binding& b : bindings) {
+    const char* actionName = eventNameForType(b.action);
+    if (!actionName) {
+      VESKO_WARN("Binding action %i has no prettyName!", b.action);
+      continue;
+    }
+    cJSON* o = cJSON_CreateObject();
+    cJSON_AddStringToObject(o, "action", actionName);
+    cJSON_AddNumberToObject(o, "status", b.status);
+    cJSON_AddNumberToObject(o, "data", b.data);
+    if (b.track != -2)
+      cJSON_AddNumberToObject(o, "track", b.track);
+    if (b.scene != -1)
+      cJSON_AddNumberToObject(o, "scene", b.scene);
+    if (b.send != -1)
+      cJSON_AddNumberToObject(o, "send", b.send);
+    if (b.active != -1)
+      cJSON_AddNumberToObject(o, "active", b.active);
+    cJSON_AddItemToArray(array, o);
+    VESKO_NOTE("Creating Binding: action %i == %s!", b.action, actionName);
+  }
+  const std::string text = printJson(root);
+  cJSON_Delete(root);
+
+  if (fileutil::home().empty()) {
+    VESKO_ERROR("%s", "HOME is not set: cannot write the .ctlr file");
+    return 2;
+  }
+  if (!usableMapStem(controllerName)) {
+    VESKO_ERROR("Controller name \"%s\" cannot be a file name: .ctlr file not written",
+                controllerName.c_str());
+    return 2;
+  }
+  std::string path = veskoControllersDir() + controllerName + ".ctlr";
+
+  if (FILE* existing = fopen(path.c_str(), "r")) {
+    fclose(existing);
+    const int choice = dialog::choice("Controller exists, action?", "Cancel", "Rename", "Overwrite");
+    if (choice == 1) {
+      const char* entered = dialog::input("New name for .ctlr file:");
+      if (!entered || !*entered) {
+        VESKO_NOTE("%s", "No name entered for .ctlr file, canceling!");
+        return 2;
+      }
+      if (!usableMapStem(entered)) {
+        VESKO_ERROR("\"%s\" cannot be a file name: .ctlr file not written", entered);
+        return 2;
+      }
+      path = veskoControllersDir() + entered + ".ctlr";
+      VESKO_NOTE("New .ctlr filename %s", path.c_str());
+    } else if (choice != 2) {
+      return 0; // "Cancel": the old file stays as it was
+    }
+  }
+
+  VESKO_NOTE("Writing %s.ctlr file to disk", controllerName.c_str());
+  // A failed write leaves any old map whole, and is reported as a failure.
+  if (!fileutil::writeFileAtomically(path, text)) {
+    VESKO_ERROR("Could not write %s: %s", path.c_str(), strerror(errno));
+    return 2;
+  }
+  return 0;
 }
 
 void DiskWriter::writeDefaultConfigToUserHome()

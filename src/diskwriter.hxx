@@ -6,6 +6,7 @@
 
 struct cJSON;
 class AudioBuffer;
+class Controller;
 struct GuiState;
 
 // Writes what the interface keeps on disk: sessions, single clips, the configuration
@@ -44,6 +45,10 @@ public:
   // Text for controller map files: 0 name, 1 author, 2 link.
   void setControllerInfo(int which, const std::string& text);
   const std::string& getControllerInfo(int which) const;
+  // Writes a generic MIDI controller's input bindings as controllers/<its name>.ctlr, with
+  // the texts above; asks before replacing a file. 0 when written or when the user chose
+  // "Cancel"; 2 when refused, when the rename was cancelled, or when writing failed.
+  int writeControllerFile(Controller* c);
 
   // Writes the default preferences file, replacing any there.
   void writeDefaultConfigToUserHome();

@@ -4,9 +4,10 @@
 
 #include <cstdio>
 
-#include "event.hxx"
 #include "audiobuffer.hxx"
+#include "controller/genericmidi.hxx"
 #include "controllerupdater.hxx"
+#include "event.hxx"
 #include "eventhandler.hxx"
 #include "gridlogic.hxx"
 #include "jack.hxx"
@@ -294,15 +295,17 @@ void handleDspEvents()
       writeToGuiRingbuffer(&answer);
       break;
     }
+    case EVENT_CONTROLLER_BINDING_REMOVE: {
+      auto ev = takeRecord<EventControllerBindingRemove>();
+      Controller* c = jack->getControllerUpdater()->getController(ev.controllerID);
+      if (GenericMIDI* g = dynamic_cast<GenericMIDI*>(c))
+        g->removeBinding(ev.bindingID);
+      break;
+    }
 
     // The engine has no reverb, and a looper state record carries nothing: read, dropped.
     case EVENT_FX_REVERB:
     case EVENT_LOOPER_STATE:
-      skipRecord(size);
-      break;
-
-    // Records whose engine parts are not built yet are taken off the queue unapplied.
-    case EVENT_CONTROLLER_BINDING_REMOVE:
       skipRecord(size);
       break;
 

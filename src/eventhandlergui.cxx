@@ -5,6 +5,7 @@
 #include <exception>
 
 #include "audiobuffer.hxx"
+#include "controller.hxx"
 #include "diskwriter.hxx"
 #include "event.hxx"
 #include "eventhandler.hxx"
@@ -100,6 +101,21 @@ void handleGuiEvents()
     case EVENT_DEALLOCATE_BUFFER: {
       auto ev = takeRecord<EventDeallocateBuffer>();
       delete ev.ab;
+      break;
+    }
+    case EVENT_CONTROLLER_INSTANCE: {
+      // The engine has let this controller go: it is ours to destroy.
+      auto ev = takeRecord<EventControllerInstance>();
+      if (ev.controller) {
+        VESKO_NOTE("Deleting controller %s", ev.controller->getName());
+        delete ev.controller;
+      }
+      break;
+    }
+    case EVENT_CONTROLLER_INSTANCE_GET_TO_WRITE: {
+      auto ev = takeRecord<EventControllerInstanceGetToWrite>();
+      if (gui)
+        gui->getDiskWriter()->writeControllerFile(ev.controller);
       break;
     }
     case EVENT_QUIT: {
@@ -251,8 +267,6 @@ void handleGuiEvents()
     case EVENT_LOOPER_PROGRESS:
     case EVENT_GRID_LAUNCH_SCENE:
     case EVENT_GRID_SELECT_NEW_CHOSEN:
-    case EVENT_CONTROLLER_INSTANCE:
-    case EVENT_CONTROLLER_INSTANCE_GET_TO_WRITE:
     case EVENT_CONTROLLER_BINDING_ENABLE:
     case EVENT_CONTROLLER_BINDING_TARGET:
     case EVENT_CONTROLLER_BINDING_MADE:

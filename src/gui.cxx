@@ -4,6 +4,7 @@
 
 #include <FL/Fl.H>
 
+#include "controller/genericmidi.hxx"
 #include "diskreader.hxx"
 #include "diskwriter.hxx"
 #include "eventhandler.hxx"
@@ -96,6 +97,12 @@ int Gui::run()
   while (!quitting)
     Fl::wait(1.0);
   return 0;
+}
+
+void Gui::loadSetupControllers()
+{
+  for (const std::string& path : preferences.controllerPaths)
+    GenericMIDI::loadAndHandOver(path);
 }
 
 void Gui::setSamplerate(int rate)

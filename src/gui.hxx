@@ -45,6 +45,10 @@ public:
   DiskWriter* getDiskWriter() { return diskWriter; }
   const Preferences& getPreferences() const { return preferences; }
 
+  // Makes a generic MIDI controller from each map the preferences name and hands it to the
+  // engine, whatever its status. Called once by the engine's constructor.
+  void loadSetupControllers();
+
 private:
   static void drainTimer(void* self);
   static void nsmTimer(void* self);

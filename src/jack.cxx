@@ -8,11 +8,13 @@
 #include "event.hxx"
 #include "eventhandler.hxx"
 #include "gridlogic.hxx"
+#include "gui.hxx"
 #include "jacksendreturn.hxx"
 #include "logger.hxx"
 #include "logic.hxx"
 #include "looper.hxx"
 #include "metronome.hxx"
+#include "observer/midi.hxx"
 #include "statemanager.hxx"
 #include "timemanager.hxx"
 #include "trackoutput.hxx"
@@ -125,6 +127,8 @@ Jack::Jack(const std::string& name, jack_client_t* c) : client(c)
   // The window's controller comes first, so it has ID 0 and hears every announcement
   // before any MIDI controller. The MIDI controllers of the preferences follow it.
   controllerUpdater->registerController(new VeskoGUI());
+  if (gui)
+    gui->loadSetupControllers();
   (void)name;
 }
 
@@ -190,6 +194,33 @@ void Jack::resetLearnRecord()
   learnActive = 1;
 }
 
+void Jack::registerMidiIO(MidiIO* mo)
+{
+  if (!mo || mo->listed.load(std::memory_order_relaxed))
+    return;
+  if (midiIOUsed == MAX_MIDI_IO) {
+    dspPrint("No room for the MIDI ports of %s", mo->getName());
+    return;
+  }
+  midiIO[midiIOUsed++] = mo;
+  mo->listed.store(true, std::memory_order_release);
+  mo->clearMidiOut(buffers.nframes);
+}
+
+void Jack::unregisterMidiIO(MidiIO* mo)
+{
+  for (int i = 0; i < midiIOUsed; i++) {
+    if (midiIO[i] != mo)
+      continue;
+    dspPrint("Jack::unregisterMidiIO() removing mo at %d", i);
+    for (int j = i; j + 1 < midiIOUsed; j++)
+      midiIO[j] = midiIO[j + 1];
+    midiIO[--midiIOUsed] = nullptr;
+    mo->listed.store(false, std::memory_order_release);
+    return;
+  }
+}
+
 void Jack::fetchPortBuffers(jack_nframes_t nframes)
 {
   float** a = buffers.audio;
@@ -233,7 +264,8 @@ int Jack::process(jack_nframes_t nframes)
     for (int i = 0; i < 2 * NTRACKS; i++)
       memset(a[Buffers::JACK_TRACK_0_L + i], 0, bytes);
 
-  // The controllers' MIDI outputs are cleared here.
+  for (int i = 0; i < midiIOUsed; i++)
+    midiIO[i]->clearMidiOut(nframes);
 
   handleDspEvents();
   if (!client) // an EventQuit closed the client
@@ -259,7 +291,10 @@ void Jack::processFrames(int nframes)
     return;
   }
 
-  // The controllers' MIDI input is handled here, in the first piece of the period only.
+  // MIDI input is read once per period, on its first piece.
+  if (frameOffset == 0)
+    for (int i = 0; i < midiIOUsed; i++)
+      midiIO[i]->processMidiIn(buffers.nframes);
 
   float** a = buffers.audio;
   const float s = smoothingValue;

@@ -17,6 +17,7 @@ class JackSendReturn;
 class Logic;
 class Looper;
 class Metronome;
+class MidiIO;
 class StateManager;
 class TimeManager;
 class TrackOutput;
@@ -91,6 +92,13 @@ public:
   int bindingActive() const { return learnActive; }
   void resetLearnRecord();
 
+  // JACK thread: the per-period MIDI list. Registering clears the new output at once, so
+  // feedback written later in this period lands in a fresh buffer. Only this thread
+  // changes or walks the list: a controller leaves it before it is handed back.
+  void registerMidiIO(MidiIO* mo);
+  void unregisterMidiIO(MidiIO* mo);
+  int midiIOCount() const { return midiIOUsed; }
+
   Buffers& getBuffers() { return buffers; }
   ControllerUpdater* getControllerUpdater() { return controllerUpdater; }
   StateManager* getStateManager() { return stateManager; }
@@ -123,6 +131,12 @@ private:
   int learnActive = 1;
 
   bool reportedClog = false;
+
+  // One MIDI input and output per controller, so the controller list's room suffices; a
+  // fixed array, so that registering never allocates on the JACK thread.
+  static const int MAX_MIDI_IO = 64;
+  MidiIO* midiIO[MAX_MIDI_IO] = {};
+  int midiIOUsed = 0;
 
   float smoothingValue = 0.f;
   int frameOffset = 0;

@@ -10,6 +10,7 @@
 #include <FL/Fl.H>
 
 #include "config.hxx"
+#include "diskreader.hxx"
 #include "eventhandler.hxx"
 #include "gui.hxx"
 #include "jack.hxx"
@@ -20,8 +21,7 @@
 static void gui_static_loadSession_cb(void* data)
 {
   std::string* path = static_cast<std::string*>(data);
-  // Session reading arrives with the session reader; until then every load fails.
-  int result = 2;
+  int result = gui ? gui->getDiskReader()->readSession(*path) : 2;
   if (result != 0)
     VESKO_ERROR("Error loading session");
   delete path;

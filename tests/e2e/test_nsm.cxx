@@ -1,4 +1,8 @@
+#include <cjson/cJSON.h>
 #include <csignal>
+#include <fstream>
+#include <random>
+#include <sndfile.h>
 #include <cstring>
 #include <map>
 #include <sstream>
@@ -257,4 +261,159 @@ TEST(Nsm, NoUrlNoSocket)
   vesko.signal(SIGTERM);
   int status = -1;
   ASSERT_TRUE(vesko.wait(3000, &status));
+}
+
+namespace
+{
+// A session written by the test itself: clips of random audio in random slots, random
+// mixer values and names, as the format lays it out.
+struct MadeSession {
+  std::map<std::string, std::vector<float>> audio; // file name -> interleaved samples
+  std::string json;
+};
+
+MadeSession makeSession(const std::string& dir, unsigned seed)
+{
+  MadeSession m;
+  std::mt19937 rng(seed);
+  std::uniform_real_distribution<float> d(-1.f, 1.f);
+  mkdir(dir.c_str(), 0775);
+  mkdir((dir + "/audio").c_str(), 0775);
+  std::ostringstream cfg, tracks;
+  cfg << "{";
+  bool firstClip = true;
+  for (int t = 0; t < 8; t++) {
+    tracks << (t ? "," : "") << "{\"ID\":" << t << ",\"name\":\"tr" << rng() % 1000 << "\",\"fader\":"
+           << (rng() % 100) / 100.0 << ",\"pan\":" << (rng() % 100) / 100.0 << ",\"sendAmount\":"
+           << (rng() % 100) / 100.0 << ",\"sendActive\":" << rng() % 2 << ",\"jacksendAmount\":"
+           << (rng() % 100) / 100.0 << ",\"jacksendActive\":" << rng() % 2 << ",\"xsideAmount\":"
+           << (rng() % 100) / 100.0 << ",\"keyActive\":" << rng() % 2 << ",\"clips\":[";
+    for (int s = 0; s < 10; s++) {
+      std::string file;
+      if (rng() % 8 == 0) {
+        file = "t_" + std::to_string(t) + "_s_" + std::to_string(s) + ".wav";
+        int frames = 2000 + rng() % 40000;
+        std::vector<float> data(2 * frames);
+        for (float& x : data)
+          x = d(rng);
+        SF_INFO info{};
+        info.samplerate = 48000;
+        info.channels = 2;
+        info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+        SNDFILE* f = sf_open((dir + "/audio/" + file).c_str(), SFM_WRITE, &info);
+        sf_writef_float(f, data.data(), frames);
+        sf_close(f);
+        m.audio[file] = data;
+        cfg << (firstClip ? "" : ",") << "\"" << file << "\":{\"beats\":" << 1 + rng() % 16
+            << ",\"name\":\"c" << rng() % 100 << "\"}";
+        firstClip = false;
+      }
+      tracks << (s ? "," : "") << "\"" << file << "\"";
+    }
+    tracks << "]}";
+  }
+  cfg << "}";
+  m.json = "{\"session\":\"made\",\"version_major\":1,\"version_minor\":0,\"version_patch\":0,"
+           "\"master\":{\"fader\":0.6,\"bpm\":133,\"inputVolume\":0.4,\"inputToSndActive\":1,"
+           "\"inputToKeyActive\":0,\"inputToMixActive\":1,\"inputToSndVol\":0.3,\"inputToXSide\":0.2,"
+           "\"inputToMixVol\":0.7,\"sceneNames\":[\"a\",\"b\",\"c\",\"d\",\"e\",\"f\",\"g\",\"h\",\"i\",\"j\"]},"
+           "\"tracks\":[" + tracks.str() + "]}";
+  FILE* f = fopen((dir + "/session.vesko").c_str(), "w");
+  fputs(m.json.c_str(), f);
+  fclose(f);
+  f = fopen((dir + "/audio/audio.cfg").c_str(), "w");
+  fputs(cfg.str().c_str(), f);
+  fclose(f);
+  return m;
+}
+
+std::vector<float> readWav(const std::string& path)
+{
+  SF_INFO info{};
+  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
+  if (!f)
+    return {};
+  std::vector<float> data(info.frames * info.channels);
+  sf_readf_float(f, data.data(), info.frames);
+  sf_close(f);
+  return data;
+}
+
+std::string slurp(const std::string& path)
+{
+  std::ifstream in(path);
+  std::stringstream s;
+  s << in.rdbuf();
+  return s.str();
+}
+} // namespace
+
+// The whole system: a session opened by the manager goes through the engine and is saved
+// again by it; every sample comes back bit-identical and every value and name equal.
+TEST(Nsm, OpenedSessionSavesBackIdentical)
+{
+  JackServer jackd;
+  ASSERT_TRUE(jackd.ok());
+  TestManager manager;
+  std::string home = tempDir();
+  for (unsigned seed : {11u, 12u}) {
+    std::string project = home + "/p" + std::to_string(seed);
+    MadeSession made = makeSession(project, seed);
+    std::vector<std::string> env = jackd.env();
+    env.push_back("HOME=" + home);
+    env.push_back("NSM_URL=" + manager.url());
+    Child vesko;
+    ASSERT_TRUE(vesko.start({VESKO_BINARY}, env));
+    Message announce, reply;
+    ASSERT_TRUE(manager.waitFor("/nsm/server/announce", &announce, 5000));
+    manager.send(announce.fromPort, "/reply", strings({"/nsm/server/announce", "hi", "M", ""}));
+    manager.send(announce.fromPort, "/nsm/client/open", strings({project.c_str(), "made", "vesko.rt"}));
+    ASSERT_TRUE(manager.waitFor("/reply", &reply, 10000)) << vesko.output();
+    // Remove what was loaded, so that what is found afterwards was written by the save.
+    std::string sessionBefore = slurp(project + "/session.vesko");
+    for (auto& [file, data] : made.audio)
+      unlink((project + "/audio/" + file).c_str());
+    unlink((project + "/session.vesko").c_str());
+    // The session's tempo takes effect at the next bar line; save after it.
+    EXPECT_TRUE(vesko.waitForOutput("bpm = 133", 6000)) << vesko.output();
+    usleep(300000); // the announcements of the load reach the interface
+    manager.send(announce.fromPort, "/nsm/client/save", lo_message_new());
+    ASSERT_TRUE(manager.waitFor("/reply", &reply, 5000));
+    EXPECT_TRUE(vesko.waitForOutput("Session saved", 10000)) << vesko.output();
+
+    for (auto& [file, data] : made.audio)
+      EXPECT_EQ(readWav(project + "/audio/" + file), data) << file;
+    cJSON* before = cJSON_Parse(sessionBefore.c_str());
+    cJSON* after = cJSON_Parse(slurp(project + "/session.vesko").c_str());
+    ASSERT_NE(after, nullptr) << vesko.output();
+    cJSON* tb = cJSON_GetObjectItem(before, "tracks");
+    cJSON* ta = cJSON_GetObjectItem(after, "tracks");
+    for (int t = 0; t < 8; t++) {
+      cJSON* b = cJSON_GetArrayItem(tb, t);
+      cJSON* a = cJSON_GetArrayItem(ta, t);
+      EXPECT_STREQ(cJSON_GetObjectItem(a, "name")->valuestring, cJSON_GetObjectItem(b, "name")->valuestring);
+      for (const char* key : {"fader", "pan", "sendAmount", "sendActive", "jacksendAmount",
+                              "jacksendActive", "xsideAmount", "keyActive"})
+        EXPECT_NEAR(cJSON_GetObjectItem(a, key)->valuedouble, cJSON_GetObjectItem(b, key)->valuedouble, 1e-6)
+          << "track " << t << " " << key;
+      for (int s = 0; s < 10; s++)
+        EXPECT_STREQ(cJSON_GetArrayItem(cJSON_GetObjectItem(a, "clips"), s)->valuestring,
+                     cJSON_GetArrayItem(cJSON_GetObjectItem(b, "clips"), s)->valuestring);
+    }
+    cJSON* mb = cJSON_GetObjectItem(before, "master");
+    cJSON* ma = cJSON_GetObjectItem(after, "master");
+    for (const char* key : {"fader", "bpm", "inputVolume", "inputToSndActive", "inputToKeyActive",
+                            "inputToMixActive", "inputToSndVol", "inputToXSide", "inputToMixVol"})
+      EXPECT_NEAR(cJSON_GetObjectItem(ma, key)->valuedouble, cJSON_GetObjectItem(mb, key)->valuedouble, 1e-6)
+        << "master " << key;
+    char* scenes = cJSON_PrintUnformatted(cJSON_GetObjectItem(ma, "sceneNames"));
+    EXPECT_STREQ(scenes, "[\"a\",\"b\",\"c\",\"d\",\"e\",\"f\",\"g\",\"h\",\"i\",\"j\"]");
+    free(scenes);
+    EXPECT_EQ(slurp(project + "/audio/audio.cfg").empty(), made.audio.empty());
+    cJSON_Delete(before);
+    cJSON_Delete(after);
+    vesko.signal(SIGTERM);
+    int st = -1;
+    ASSERT_TRUE(vesko.wait(3000, &st));
+  }
 }

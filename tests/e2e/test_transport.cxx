@@ -1,4 +1,7 @@
 #include <cmath>
+#include <csignal>
+#include <cstdio>
+#include <sys/stat.h>
 #include <set>
 #include <sstream>
 #include <string>
@@ -80,8 +83,9 @@ TEST(Transport, PeersReadBarsAndBeatsAt120Bpm)
     // beats lag behind it by those periods. They are never ahead of it.
     EXPECT_LE(beatsOf(p), p.frame / 24000.0 + 1.0 / 1920) << "frame " << p.frame;
     EXPECT_GE(beatsOf(p), p.frame / 24000.0 - 0.25) << "frame " << p.frame;
-    if (i > 0)
+    if (i > 0) {
       EXPECT_GE(beatsOf(p), beatsOf(seen[i - 1]));
+    }
     barBeats.insert({p.bar, p.beat});
   }
   EXPECT_GE(barBeats.size(), 5u) << "beats advance";
@@ -101,4 +105,54 @@ TEST(Transport, PeersReadBarsAndBeatsAt120Bpm)
 
   jack_transport_stop(peer);
   jack_client_close(peer);
+}
+
+// A tempo request reaches the engine (here from a session named on the command line) and
+// peers see the new tempo from the next bar line on, never before the request.
+TEST(Transport, ATempoRequestIsPublishedFromTheNextBar)
+{
+  JackServer server(48000, 256);
+  ASSERT_TRUE(server.ok());
+  std::string home = tempHome();
+  std::string session = home + "/fast.vesko";
+  ASSERT_EQ(mkdir(session.c_str(), 0775), 0);
+  FILE* f = fopen((session + "/session.vesko").c_str(), "w");
+  ASSERT_NE(f, nullptr);
+  fputs("{\"master\": {\"bpm\": 140}}", f);
+  fclose(f);
+
+  setenv("JACK_DEFAULT_SERVER", server.name().c_str(), 1);
+  jack_status_t status;
+  jack_client_t* peer = jack_client_open("peer", JackNoStartServer, &status);
+  ASSERT_NE(peer, nullptr);
+  jack_transport_start(peer);
+
+  Child vesko;
+  std::vector<std::string> env = server.env();
+  env.push_back("HOME=" + home);
+  ASSERT_TRUE(vesko.start({VESKO_BINARY, session}, env));
+  ASSERT_TRUE(vesko.waitForOutput("Session: BPM  140", 10000)) << vesko.output();
+
+  std::set<double> tempos;
+  bool sawNew = false;
+  for (long long stop = e2e::nowMs() + 6000; e2e::nowMs() < stop && !sawNew; usleep(20000)) {
+    jack_position_t p;
+    jack_transport_query(peer, &p);
+    if (!(p.valid & JackPositionBBT))
+      continue;
+    tempos.insert(p.beats_per_minute);
+    if (p.beats_per_minute == 140.0) {
+      sawNew = true;
+      // The change is applied on a bar line: the beat in progress is the bar's first.
+      EXPECT_EQ(p.beat, 1) << "tick " << p.tick;
+    }
+  }
+  EXPECT_TRUE(sawNew) << vesko.output();
+  for (double t : tempos)
+    EXPECT_TRUE(t == 120.0 || t == 140.0) << t;
+  jack_client_close(peer);
+  vesko.signal(SIGTERM);
+  int st = -1;
+  ASSERT_TRUE(vesko.wait(3000, &st));
+  EXPECT_EQ(st, 0);
 }

@@ -167,6 +167,9 @@ TEST_F(EngineTest, SendReturnSendsTheLooperAndCrossfadesToTheReturn)
 {
   Source looper(Buffers::looperOutL(0), Buffers::looperOutR(0), 1.f, -1.f);
   looper.ramp = true;
+  // Port names are unique within a client: free the engine's own track 1 names for this copy.
+  for (const char* n : {"Send_track_1_l", "Send_track_1_r", "Return_track_1_l", "Return_track_1_r"})
+    fakejack::port(n)->registered = false;
   const size_t first = fakejack::portNames().size();
   JackSendReturn sr(0, &looper, jack->getJackClientPointer());
   ASSERT_EQ(fakejack::portNames().size(), first + 4);
