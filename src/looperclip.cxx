@@ -1,6 +1,10 @@
 #include "looperclip.hxx"
 
+#include <cstdint>
 #include <cstring>
+#ifdef __SSE2__
+#include <emmintrin.h>
+#endif
 
 #include "controllerupdater.hxx"
 #include "event.hxx"
@@ -13,6 +17,30 @@ namespace
 ControllerUpdater* updater() { return jack->getControllerUpdater(); }
 
 inline int64_t minFrames(int64_t a, int64_t b) { return a < b ? a : b; }
+
+// Copies for saves and buffer moves write memory the JACK thread does not read again soon:
+// stores that bypass the cache leave it to the audio, and keep the worst periods short.
+void copyFrames(float* dst, const float* src, int64_t n)
+{
+#ifdef __SSE2__
+  int64_t i = 0;
+  for (; i < n && ((uintptr_t)(dst + i) & 15) != 0; i++)
+    dst[i] = src[i];
+  for (; i + 16 <= n; i += 16) {
+    const __m128 a = _mm_loadu_ps(src + i), b = _mm_loadu_ps(src + i + 4);
+    const __m128 c = _mm_loadu_ps(src + i + 8), d = _mm_loadu_ps(src + i + 12);
+    _mm_stream_ps(dst + i, a);
+    _mm_stream_ps(dst + i + 4, b);
+    _mm_stream_ps(dst + i + 8, c);
+    _mm_stream_ps(dst + i + 12, d);
+  }
+  for (; i < n; i++)
+    dst[i] = src[i];
+  _mm_sfence();
+#else
+  memcpy(dst, src, sizeof(float) * (size_t)n);
+#endif
+}
 } // namespace
 
 LooperClip::LooperClip(int t, int s) : track(t), scene(s)
@@ -197,9 +225,8 @@ void LooperClip::Frames::copyOut(int64_t from, int64_t count, float* dl, float* 
       b = old;
       segmentEnd = minFrames(stop, end);
     }
-    const size_t bytes = sizeof(float) * (size_t)(segmentEnd - i);
-    memcpy(dl + (i - from), b->getLeft().data() + i, bytes);
-    memcpy(dr + (i - from), b->getRight().data() + i, bytes);
+    copyFrames(dl + (i - from), b->getLeft().data() + i, segmentEnd - i);
+    copyFrames(dr + (i - from), b->getRight().data() + i, segmentEnd - i);
     i = segmentEnd;
   }
 }
@@ -323,9 +350,8 @@ void LooperClip::continueBufferMove(int nframes)
   if (!audio.old || nframes <= 0)
     return;
   const int64_t n = minFrames((int64_t)MOVE_FRAMES_PER_FRAME * nframes, audio.end - audio.moved);
-  const size_t bytes = sizeof(float) * (size_t)n;
-  memcpy(audio.buf->getLeft().data() + audio.moved, audio.old->getLeft().data() + audio.moved, bytes);
-  memcpy(audio.buf->getRight().data() + audio.moved, audio.old->getRight().data() + audio.moved, bytes);
+  copyFrames(audio.buf->getLeft().data() + audio.moved, audio.old->getLeft().data() + audio.moved, n);
+  copyFrames(audio.buf->getRight().data() + audio.moved, audio.old->getRight().data() + audio.moved, n);
   audio.moved += n;
   if (audio.moved >= audio.end)
     stopBufferMove();
