@@ -25,6 +25,10 @@ void createEventQueues();
 void writeToDspRingbuffer(EventBase* e);
 // JACK thread (or the interface thread before the engine runs).
 void writeToGuiRingbuffer(EventBase* e);
+// JACK thread: for a record that must not be lost (a buffer or a save changing hands).
+// When the queue has no room it writes nothing and returns false, and the caller tries
+// again in a later period: a busy interface fills the queue with level reports.
+bool handToGui(EventBase* e);
 
 // JACK thread: formats a message (cut to 49 characters) and sends it to the interface's
 // log as an EventGuiPrint, since the JACK thread must not touch the console itself.

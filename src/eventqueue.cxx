@@ -49,6 +49,8 @@ void writeToGuiRingbuffer(EventBase* e)
     guiDropped.fetch_add(1, std::memory_order_relaxed);
 }
 
+bool handToGui(EventBase* e) { return writeRecord(rbToGui, e); }
+
 unsigned takeGuiDropCount() { return guiDropped.exchange(0, std::memory_order_relaxed); }
 
 void dspPrint(const char* format, ...)

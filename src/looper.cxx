@@ -55,8 +55,8 @@ void Looper::process(unsigned int nframes, Buffers* buffers)
     // Recording clips, and clips about to record, ask for room in time.
     if (clip->wantsLargerBuffer()) {
       EventLooperClipRequestBuffer request(track, s, (uint64_t)clip->largerBufferSize(), nullptr);
-      writeToGuiRingbuffer(&request);
-      clip->setBufferRequested(true);
+      if (handToGui(&request)) // else asked again next period
+        clip->setBufferRequested(true);
     }
     if (clip->isRecording()) {
       // The engine has scaled the input by the master input gain, once for everyone.
@@ -67,12 +67,7 @@ void Looper::process(unsigned int nframes, Buffers* buffers)
       const long double speed = (target != 0 && actual != 0) ? (long double)actual / target : 1.0L;
       float* outL = a[Buffers::looperOutL(track)];
       float* outR = a[Buffers::looperOutR(track)];
-      for (unsigned i = 0; i < nframes; i++) {
-        float l = 0.f, r = 0.f;
-        clip->nextSample(speed, l, r);
-        outL[i] += l;
-        outR[i] += r;
-      }
+      clip->play(speed, outL, outR, nframes);
       if (progressCounter > progressInterval) {
         jack->getControllerUpdater()->progress(track, s, clip->getProgress());
         progressCounter = 0;

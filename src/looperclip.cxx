@@ -17,6 +17,7 @@ inline int64_t minFrames(int64_t a, int64_t b) { return a < b ? a : b; }
 
 LooperClip::LooperClip(int t, int s) : track(t), scene(s)
 {
+  reserveFrames = (int64_t)RESERVE_SECONDS * jack->getSamplerate();
   audio.buf = new AudioBuffer();
   audio.buf->resizeChannels(4410);
   clear();
@@ -31,6 +32,8 @@ LooperClip::~LooperClip()
       delete saveFrom.old;
   }
   delete saveTo;
+  for (int i = 0; i < pendingFreeCount; i++)
+    delete pendingFrees[i];
   delete audio.old;
   delete audio.buf;
 }
@@ -82,9 +85,15 @@ void LooperClip::save()
   saveID = audio.buf->getID();
   saveBeats = audio.buf->getBeats();
   memcpy(saveName, audio.buf->getName(), sizeof(saveName));
-  saveState = SAVE_WAITING;
+  saveState = SAVE_ASKING;
+  askForSaveBuffer();
+}
+
+void LooperClip::askForSaveBuffer()
+{
   EventRequestSaveBuffer request(track, scene, (uint64_t)saveLength, nullptr);
-  writeToGuiRingbuffer(&request);
+  if (handToGui(&request))
+    saveState = SAVE_WAITING;
 }
 
 void LooperClip::receiveSaveBuffer(AudioBuffer* sb)
@@ -117,6 +126,9 @@ void LooperClip::receiveSaveBuffer(AudioBuffer* sb)
 
 int64_t LooperClip::continueSave(int64_t budget)
 {
+  flushPendingFrees();
+  if (saveState == SAVE_ASKING)
+    askForSaveBuffer();
   if (saveState != SAVE_COPYING || budget <= 0)
     return 0;
   const int64_t before = saveCopied;
@@ -139,13 +151,14 @@ void LooperClip::copySave(int64_t upTo)
 void LooperClip::finishSave()
 {
   AudioBuffer* sb = saveTo;
-  saveTo = nullptr;
   sb->setID(saveID);
   sb->setBeats(saveBeats);
   sb->setLengthFrames(saveLength);
   sb->setName(saveName);
   EventStateSaveBuffer done(track, scene, sb, false);
-  writeToGuiRingbuffer(&done);
+  if (!handToGui(&done))
+    return; // copied, and handed over as soon as the queue has room
+  saveTo = nullptr;
   endSave();
   Stately::success();
 }
@@ -202,8 +215,29 @@ void LooperClip::sendToInterfaceForFreeing(AudioBuffer* b)
 {
   if (!b)
     return;
+  flushPendingFrees();
   EventDeallocateBuffer back(b);
-  writeToGuiRingbuffer(&back);
+  if (pendingFreeCount == 0 && handToGui(&back))
+    return;
+  if (pendingFreeCount < PENDING_FREES) {
+    pendingFrees[pendingFreeCount++] = b;
+    return;
+  }
+  dspPrint("LC:: %i, %i: a buffer is not freed", track, scene);
+}
+
+void LooperClip::flushPendingFrees()
+{
+  int sent = 0;
+  while (sent < pendingFreeCount) {
+    EventDeallocateBuffer back(pendingFrees[sent]);
+    if (!handToGui(&back))
+      break;
+    sent++;
+  }
+  for (int i = sent; i < pendingFreeCount; i++)
+    pendingFrees[i - sent] = pendingFrees[i];
+  pendingFreeCount -= sent;
 }
 
 void LooperClip::loadBuffer(AudioBuffer* ab)
@@ -250,7 +284,8 @@ bool LooperClip::wantsLargerBuffer() const
     room = (int64_t)recordSpaceLeft();
   else
     return false;
-  return room < growthStep();
+  const int64_t step = growthStep();
+  return room < (step > reserveFrames ? step : reserveFrames);
 }
 
 int64_t LooperClip::largerBufferSize() const { return audio.buf->getSize() + growthStep(); }
@@ -283,6 +318,8 @@ void LooperClip::receiveRecordBuffer(AudioBuffer* ab)
 
 void LooperClip::continueBufferMove(int nframes)
 {
+  if (pendingFreeCount > 0)
+    flushPendingFrees();
   if (!audio.old || nframes <= 0)
     return;
   const int64_t n = minFrames((int64_t)MOVE_FRAMES_PER_FRAME * nframes, audio.end - audio.moved);
@@ -346,6 +383,39 @@ void LooperClip::nextSample(long double speed, float& outL, float& outR)
   outL = b->getLeft()[i];
   outR = b->getRight()[i];
   _playhead += speed;
+}
+
+void LooperClip::play(long double speed, float* outL, float* outR, unsigned n)
+{
+  const int64_t size = audio.buf->getSize();
+  if (size == 0)
+    return;
+  // What nextSample reads per frame, read once.
+  const int64_t limit = _recordHead < size ? _recordHead : size;
+  const float* bufL = audio.buf->getLeft().data();
+  const float* bufR = audio.buf->getRight().data();
+  const float* oldL = audio.old ? audio.old->getLeft().data() : nullptr;
+  const float* oldR = audio.old ? audio.old->getRight().data() : nullptr;
+  const int64_t moved = audio.moved, end = audio.end;
+  long double head = _playhead;
+  for (unsigned k = 0; k < n; k++) {
+    if (head >= _recordHead || head >= size || head < 0) {
+      head = 0;
+      _barCount = 0;
+    }
+    int64_t i = (int64_t)(head + 0.5L);
+    if (i >= limit)
+      i = 0;
+    if (oldL && i >= moved && i < end) {
+      outL[k] += oldL[i];
+      outR[k] += oldR[i];
+    } else {
+      outL[k] += bufL[i];
+      outR[k] += bufR[i];
+    }
+    head += speed;
+  }
+  _playhead = head;
 }
 
 void LooperClip::bar()

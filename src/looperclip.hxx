@@ -29,6 +29,9 @@ public:
   // finishes long before the next growth.
   static const int64_t GROWTH_FRAMES = 44100;
   static const int GROWTH_FRACTION = 8;
+  // A recording asks for more room while less than this is left ahead of it, so that an
+  // interface busy for seconds (writing a session, say) still answers in time.
+  static const int RESERVE_SECONDS = 10;
   // Frames of an old recording buffer moved into its successor per frame of the period.
   static const int MOVE_FRAMES_PER_FRAME = 64;
 
@@ -52,6 +55,8 @@ public:
 
   void record(int n, const float* inL, const float* inR);
   void nextSample(long double speed, float& outL, float& outR);
+  // n frames of nextSample, added into outL and outR: the looper's per-period playback.
+  void play(long double speed, float* outL, float* outR, unsigned n);
   // The time manager's bar line, through the grid logic.
   void bar();
   // The tempo at which a bar line sets a recording's length; from the looper.
@@ -110,11 +115,16 @@ private:
     void copyOut(int64_t from, int64_t count, float* dl, float* dr) const;
   };
 
-  enum SaveState { SAVE_IDLE, SAVE_WAITING, SAVE_COPYING };
+  // Asking: the request for a save buffer waits for room in the queue; waiting: asked;
+  // copying: the buffer is here.
+  enum SaveState { SAVE_IDLE, SAVE_ASKING, SAVE_WAITING, SAVE_COPYING };
 
   // Hands a buffer back to the interface once neither the clip nor a save still reads it.
   void release(AudioBuffer* b);
   void sendToInterfaceForFreeing(AudioBuffer* b);
+  // Buffers to hand back that found the queue full, tried again each period.
+  void flushPendingFrees();
+  void askForSaveBuffer();
   void stopBufferMove();
   int64_t growthStep() const;
   // Copies the save up to frame `upTo` (it never goes beyond the saved length).
@@ -141,6 +151,7 @@ private:
 
   Frames audio;
   double fpb = 0; // set by the looper before any bar line
+  int64_t reserveFrames = 0;
 
   // The save under way: waiting for its buffer, then copying into it.
   SaveState saveState = SAVE_IDLE;
@@ -153,6 +164,10 @@ private:
   char saveName[AudioBuffer::NAME_LENGTH + 1] = {};
   // Save buffers still to come for saves that failed before theirs arrived.
   int staleSaveBuffers = 0;
+
+  static const int PENDING_FREES = 4;
+  AudioBuffer* pendingFrees[PENDING_FREES] = {};
+  int pendingFreeCount = 0;
 };
 
 #endif

@@ -40,11 +40,5 @@ void Stately::checkCompletion()
   StateManager* sm = jack ? jack->getStateManager() : nullptr;
   if (!sm || saveSuccess + saveErrors < sm->count())
     return;
-  EventStateSaveFinish finish;
-  writeToGuiRingbuffer(&finish);
-  if (saveErrors != 0)
-    dspPrint("Saved with %i clips !saved due to errors", saveErrors);
-  saveSuccess = 0;
-  saveErrors = 0;
-  sm->saveFinished();
+  sm->allAnswered();
 }

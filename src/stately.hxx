@@ -31,6 +31,7 @@ public:
   static int getSaveErrors() { return saveErrors; }
 
 private:
+  friend class StateManager;
   static void checkCompletion();
 
   static int saveSuccess;

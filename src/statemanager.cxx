@@ -2,6 +2,7 @@
 
 #include <algorithm>
 
+#include "event.hxx"
 #include "eventhandler.hxx"
 #include "gridlogic.hxx"
 #include "jack.hxx"
@@ -38,10 +39,33 @@ void StateManager::reset()
     grid->refreshAll();
 }
 
+void StateManager::allAnswered()
+{
+  finishPending = true;
+  finish();
+}
+
+void StateManager::finish()
+{
+  EventStateSaveFinish done;
+  if (!handToGui(&done))
+    return;
+  if (Stately::saveErrors != 0)
+    dspPrint("Saved with %i clips !saved due to errors", Stately::saveErrors);
+  Stately::saveSuccess = 0;
+  Stately::saveErrors = 0;
+  finishPending = false;
+  saveInProgress = false;
+}
+
 void StateManager::process(int nframes)
 {
   if (!saveInProgress || nframes <= 0)
     return;
+  if (finishPending) {
+    finish();
+    return;
+  }
   int64_t budget = (int64_t)SAVE_COPY_FRAMES_PER_FRAME * nframes;
   for (size_t i = 0; i < statelys.size() && budget > 0; i++)
     budget -= statelys[i]->continueSave(budget);

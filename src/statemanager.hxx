@@ -31,12 +31,16 @@ public:
   void process(int nframes);
 
   bool saving() const { return saveInProgress; }
-  // From the completion check: the save has had every answer.
-  void saveFinished() { saveInProgress = false; }
+  // From the completion check: every participant has answered. The save ends when the
+  // interface has been told, at once or, when its queue is full, in a later period.
+  void allAnswered();
 
 private:
+  void finish();
+
   std::vector<Stately*> statelys;
   bool saveInProgress = false;
+  bool finishPending = false;
 };
 
 #endif

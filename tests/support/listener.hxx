@@ -12,7 +12,8 @@
 #include "controller.hxx"
 
 struct Heard {
-  enum Kind { STATE, PROGRESS, RECORD_ARM, SPECIAL, LAUNCH, VOLUME, MASTER_VOLUME, PAN, OTHER };
+  enum Kind { STATE, PROGRESS, RECORD_ARM, SPECIAL, LAUNCH, VOLUME, MASTER_VOLUME, PAN, INPUT_TO,
+              INPUT_TO_ACTIVE, METRONOME };
   Kind kind;
   int a, b, c;
   float f;
@@ -27,8 +28,9 @@ inline Heard progressOf(int t, int s, float p) { return {Heard::PROGRESS, t, s, 
 
 inline std::ostream& operator<<(std::ostream& os, const Heard& h)
 {
-  static const char* names[] = {"state", "progress", "recordArm", "special", "launch",
-                                "volume", "masterVolume", "pan", "other"};
+  static const char* names[] = {"state",  "progress",     "recordArm", "special",
+                                "launch", "volume",       "masterVolume", "pan",
+                                "inputTo", "inputToActive", "metronome"};
   return os << names[h.kind] << "(" << h.a << "," << h.b << "," << h.c << "," << h.f << ")";
 }
 
@@ -46,6 +48,9 @@ public:
   void volume(int t, float v) override { add({Heard::VOLUME, t, 0, 0, v}); }
   void masterVolume(float v) override { add({Heard::MASTER_VOLUME, 0, 0, 0, v}); }
   void pan(int t, float p) override { add({Heard::PAN, t, 0, 0, p}); }
+  void masterInputTo(int place, float v) override { add({Heard::INPUT_TO, place, 0, 0, v}); }
+  void masterInputToActive(int place, float on) override { add({Heard::INPUT_TO_ACTIVE, place, 0, 0, on}); }
+  void metronomeEnable(bool on) override { add({Heard::METRONOME, 0, 0, on, 0.f}); }
 
   // Only the announcements of one kind.
   std::vector<Heard> only(Heard::Kind k) const

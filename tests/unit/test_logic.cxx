@@ -7,6 +7,7 @@
 #include "guiside.hxx"
 #include "listener.hxx"
 #include "logic.hxx"
+#include "metronome.hxx"
 #include "looper.hxx"
 #include "looperclip.hxx"
 #include "timemanager.hxx"
@@ -76,10 +77,15 @@ TEST_F(LogicTest, ChangesComeFirstThenTheAnnouncement)
     logic->trackPan(2, -0.5f);
     logic->masterInputTo(3, 0.7f);        // no level there, announced all the same
     logic->masterInputToActive(2, true); // no switch there, announced all the same
+    logic->metronomeEnable(true);
   }
   EXPECT_TRUE(jack->getTrackOutput(2)->recordArm());
-  EXPECT_EQ(heard.log, (std::vector<Heard>{{Heard::RECORD_ARM, 2, 0, 1, 0.f}, {Heard::PAN, 2, 0, 0, -0.5f}}))
-    << "the listener writes down only some kinds";
+  EXPECT_TRUE(jack->getMetronome()->getActive());
+  EXPECT_EQ(heard.log, (std::vector<Heard>{{Heard::RECORD_ARM, 2, 0, 1, 0.f},
+                                          {Heard::PAN, 2, 0, 0, -0.5f},
+                                          {Heard::INPUT_TO, 3, 0, 0, 0.7f},
+                                          {Heard::INPUT_TO_ACTIVE, 2, 0, 0, 1.f},
+                                          {Heard::METRONOME, 0, 0, 1, 0.f}}));
 }
 
 TEST_F(LogicTest, AClipsLengthSetsTheTempoAtTheNextBarLine)
@@ -115,4 +121,48 @@ TEST_F(LogicTest, TempoFaderEndsAreSixtyAndTwoHundredTwenty)
   }
   fakejack::cycles(4 * 48000 / 256 + 2); // a bar at 60 BPM is four seconds
   EXPECT_NEAR(jack->getTimeManager()->getFpb(), 48000.0 * 60 / 220, 1e-6);
+}
+
+// The engine dispatch of the records now applied: what binding learning captures from each,
+// and the binding-action name it shows while learning.
+TEST_F(LogicTest, DispatchedRecordsFillTheLearnRecord)
+{
+  struct Row {
+    const char* what;
+    int type, track, scene, send, active;
+    const char* target; // null: the record has no binding-action name
+  };
+  auto run = [&](EventBase* ev, const Row& row) {
+    SCOPED_TRACE(row.what);
+    writeToDspRingbuffer(ev);
+    fakejack::cycle();
+    gui.clear();
+    gui.drain();
+    EXPECT_EQ(jack->bindingEventType(), row.type);
+    EXPECT_EQ(jack->bindingTrack(), row.track);
+    EXPECT_EQ(jack->bindingScene(), row.scene);
+    EXPECT_EQ(jack->bindingSend(), row.send);
+    EXPECT_EQ(jack->bindingActive(), row.active);
+    EXPECT_EQ(gui.count(EVENT_CONTROLLER_BINDING_TARGET), row.target ? 1 : 0);
+  };
+  EventControllerBindingEnable learn(0, true);
+  writeToDspRingbuffer(&learn);
+  EventTrackSend send(3, 1, 0.5f);
+  run(&send, {"send level", EVENT_TRACK_SEND, 3, -1, 1, 1, "track:send"});
+  EventTrackRecordArm arm(2, 1.f);
+  run(&arm, {"arm", EVENT_TRACK_RECORD_ARM, 2, -1, 1, 1, "track:record_arm"});
+  EXPECT_TRUE(jack->getTrackOutput(2)->recordArm());
+  EventTrackRecordArm disarm(2, 0.f);
+  run(&disarm, {"disarm", EVENT_TRACK_RECORD_ARM, 2, -1, 1, 0, "track:record_arm"});
+  EXPECT_FALSE(jack->getTrackOutput(2)->recordArm());
+  EventGridEvent press(4, 6, false);
+  run(&press, {"grid", EVENT_GRID_EVENT, 4, 6, 1, 0, "grid:event"});
+  EventGridLaunchScene launch(7);
+  run(&launch, {"launch", EVENT_GRID_LAUNCH_SCENE, 4, 7, 1, 0, "grid:launch_scene"});
+  EventTrackJackSendActivate jackSend(5, true);
+  run(&jackSend, {"jack send", EVENT_TRACK_JACKSEND_ACTIVATE, 5, 7, 1, 1, "track:jack_send_activate"});
+  EventTrackPan pan(6, 0.2f);
+  run(&pan, {"pan learns only its type", EVENT_TRACK_PAN, 5, 7, 1, 1, "track:pan"});
+  EventGridSelectNewChosen chosen(1, 1);
+  run(&chosen, {"no name", EVENT_GRID_SELECT_NEW_CHOSEN, 5, 7, 1, 1, nullptr});
 }

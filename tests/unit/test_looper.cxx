@@ -162,9 +162,11 @@ TEST_F(LooperTest, TheInputGainAppliesOnceForRecordingAndMonitoring)
   EXPECT_NEAR(fakejack::audio("master_left")[255], 0.75f * 0.2f, 1e-4);
 }
 
-// A queued take on the 4410-frame first buffer asks, in its first period, for 44100 frames
-// more, and asks only once while that request is outstanding. Answered, the next request
-// comes only when the take runs short of room.
+// A queued take on the 4410-frame first buffer asks for 44100 frames more in its first
+// period, and asks only once while that request is outstanding. Answered, requests go on,
+// one at a time, until ten seconds of room lie ahead; then one comes whenever the room
+// left falls below ten seconds. Steps are 44100 frames, or an eighth of the buffer once
+// that is more.
 TEST_F(LooperTest, BufferRequestsComeInTimeAndOneAtATime)
 {
   gui.answerRecordRequests = false;
@@ -178,12 +180,15 @@ TEST_F(LooperTest, BufferRequestsComeInTimeAndOneAtATime)
   gui.clear(); // answering again; clip (2, 3) still waits for its own answer
   send(EventGridEvent(5, 3, true));
   cyclesUntil(2 * 96000);
-  EXPECT_EQ(gui.recordRequests, std::vector<uint64_t>{48510});
-  EXPECT_EQ(clip(5, 3)->getBufferLength(), 48510);
-  cyclesUntil(2 * 96000 + 4608);
-  EXPECT_EQ(gui.recordRequests.size(), 1u);
-  cyclesUntil(2 * 96000 + 4864);
-  EXPECT_EQ(gui.recordRequests, (std::vector<uint64_t>{48510, 48510 + 44100}));
+  std::vector<uint64_t> steps = {48510,  92610,  136710, 180810, 224910, 269010,
+                                 313110, 357210, 401861, 452093, 508604};
+  EXPECT_EQ(gui.recordRequests, steps);
+  EXPECT_EQ(clip(5, 3)->getBufferLength(), 508604);
+  cyclesUntil(2 * 96000 + 28672);
+  EXPECT_EQ(gui.recordRequests.size(), steps.size());
+  cyclesUntil(2 * 96000 + 28672 + 256);
+  steps.push_back(508604 + 508604 / 8);
+  EXPECT_EQ(gui.recordRequests, steps);
 }
 
 // At 44.1 kHz with 256-frame periods a playing clip's progress is announced in the second
@@ -229,4 +234,20 @@ TEST_F(LooperTest, ATransportRestartStartsPlayingClipsAgain)
   fakejack::cycle();
   EXPECT_EQ(heard.only(Heard::PROGRESS).front(), progressOf(6, 0, 0.f));
   EXPECT_LT(clip(6, 0)->getProgress(), 256.f / 96000 + 1e-6);
+}
+
+// Without a beat count (a sample whose beats were never given) a clip plays at speed 1.
+TEST_F(LooperTest, AClipWithoutBeatsPlaysAtSpeedOne)
+{
+  auto* ab = new AudioBuffer(50000);
+  for (int i = 0; i < 50000; i++)
+    ab->getLeft()[i] = (float)i;
+  ab->setLengthFrames(50000);
+  send(EventLooperLoad(3, 0, ab));
+  send(EventGridEvent(3, 0, true));
+  cyclesUntil(2560);
+  std::vector<double> f = heardFrames(3);
+  EXPECT_NEAR(f[0], 2304, 0.05);
+  for (int i = 1; i < 256; i++)
+    ASSERT_NEAR(f[i] - f[i - 1], 1.0, 0.1);
 }

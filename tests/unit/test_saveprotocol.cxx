@@ -157,3 +157,79 @@ TEST_F(SaveTest, BuffersForClipsOutsideTheGridGoBack)
   EXPECT_TRUE(gui.wasFreed(a));
   EXPECT_TRUE(gui.wasFreed(b));
 }
+
+namespace
+{
+// What a busy interface thread leaves behind: a queue with no room left.
+void fillQueueToInterface()
+{
+  rtcheck::ProcessScope rt;
+  EventGuiPrint filler("level reports and the like");
+  while (handToGui(&filler)) {
+  }
+}
+} // namespace
+
+// The save's records wait for room while the interface is busy, instead of being dropped
+// with the level reports: every clip still arrives, and the finish still comes last.
+TEST_F(SaveTest, AFullQueueDelaysTheSaveButLosesNothing)
+{
+  load(0, 1, 40000);
+  load(4, 2, 40000);
+  load(7, 9, 40000);
+  cycle();
+  fillQueueToInterface();
+  send(EventStateSave());
+  fakejack::cycles(20); // the requests find no room
+  for (int i = 0; i < 20 && gui.saveRequests.size() < 3; i++)
+    cycle();
+  ASSERT_EQ(gui.saveRequests.size(), 3u);
+  fillQueueToInterface(); // busy again while the copies are made
+  fakejack::cycles(20);
+  EXPECT_TRUE(jack->getStateManager()->saving());
+  for (int i = 0; i < 20 && gui.finishes == 0; i++)
+    cycle();
+  EXPECT_EQ(gui.finishes, 1);
+  EXPECT_EQ(gui.saved.size(), 3u);
+  EXPECT_EQ(gui.count(EVENT_STATE_SAVE_BUFFER), 3);
+  EXPECT_FALSE(jack->getStateManager()->saving());
+}
+
+// A recording's request for a larger buffer waits for room too: it is not marked as asked
+// until it is really on its way.
+TEST_F(SaveTest, ABufferRequestWaitsForRoom)
+{
+  cycle(); // past the first bar line
+  send(EventGridEvent(1, 1, true));
+  fillQueueToInterface();
+  fakejack::cycles(5);
+  LooperClip* clip = jack->getLooper(1)->getClip(1);
+  EXPECT_FALSE(clip->bufferRequested());
+  cycle(); // drained: room again
+  cycle();
+  EXPECT_TRUE(clip->bufferRequested() || clip->getBufferLength() > 4410);
+  cycle();
+  EXPECT_EQ(gui.recordRequests.front(), 48510u);
+}
+
+// Saving one clip to a file: the clip's own buffer is lent to the interface, unless the
+// clip is recording, when the interface would read frames as they are written.
+TEST_F(SaveTest, OneClipIsLentForSavingUnlessItRecords)
+{
+  load(2, 6, 1000);
+  cycle();
+  send(EventStateSaveBuffer(2, 6, nullptr, false));
+  cycle();
+  ASSERT_EQ(gui.saved.size(), 1u);
+  EXPECT_TRUE(gui.saved[0].keepBuffer);
+  EXPECT_EQ(gui.saved[0].left.size(), 1000u);
+  EXPECT_EQ(jack->getLooper(2)->getClip(6)->buffer()->getSize(), 1000) << "still the clip's";
+
+  send(EventTrackRecordArm(2, 1.f));
+  send(EventGridEvent(2, 6, true));
+  send(EventStateSaveBuffer(2, 6, nullptr, false)); // record queued: not lent
+  send(EventStateSaveBuffer(9, 6, nullptr, false)); // no such clip
+  cycle();
+  EXPECT_EQ(gui.saved.size(), 1u);
+  EXPECT_TRUE(gui.printed("Clip 2, 6 busy recording: not saved"));
+}
