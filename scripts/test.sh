@@ -43,7 +43,10 @@ echo "== tests"
 echo "== tests under ASan and UBSan"
 cmake -S . -B build-asan -DVESKO_SANITIZE=ON -DVESKO_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-asan -j"$(nproc)" >/dev/null
+supp="$(pwd)/tests/lsan.supp"
+# Leaks inside the font and X libraries (caches they keep for the process) are theirs.
 (cd build-asan && ASAN_OPTIONS=detect_leaks=1:abort_on_error=0 UBSAN_OPTIONS=print_stacktrace=1 \
+   LSAN_OPTIONS=suppressions="$supp" \
    ctest --output-on-failure -j"$(nproc)" "$@")
 
 # Every reader of outside input, fuzzed briefly from its seeds.
