@@ -16,7 +16,7 @@ void ControllerUpdater::registerController(Controller* controller)
     // Full: hand it straight back so the interface can destroy it.
     dspPrint("Too many controllers, %s refused", controller->getName());
     EventControllerInstance back(controller);
-    writeToGuiRingbuffer(&back);
+    handOverToGui(&back);
     return;
   }
   c[used++] = controller;
@@ -35,7 +35,7 @@ void ControllerUpdater::removeController(int id)
     c[--used] = nullptr;
     removed->unregisterComponents();
     EventControllerInstance back(removed);
-    writeToGuiRingbuffer(&back);
+    handOverToGui(&back);
     return; // IDs are unique
   }
 }

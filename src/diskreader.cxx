@@ -384,7 +384,8 @@ int DiskReader::loadSample(int track, int scene, const std::string& path)
     }
   }
 
-  toEngine(EventLooperLoad(track, scene, ab));
+  EventLooperLoad load(track, scene, ab);
+  handToEngine(&load);
   if (state)
     state->tracks[track].clipNames[scene] = ab->getName();
   lastSampleDir = dirName(path);

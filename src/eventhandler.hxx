@@ -29,6 +29,25 @@ void writeToGuiRingbuffer(EventBase* e);
 // When the queue has no room it writes nothing and returns false, and the caller tries
 // again in a later period: a busy interface fills the queue with level reports.
 bool handToGui(EventBase* e);
+// JACK thread: for a hand-over that has no retry of its own (a buffer or a controller
+// going back, an answer the interface waits for). When the queue has no room the record
+// waits in a small preallocated list, sent ahead of later ones at the next period.
+void handOverToGui(EventBase* e);
+// JACK thread, at the start of every period: sends what waits, in order, while room lasts.
+void retryHandOversToGui();
+// Records waiting in that list (for tests; JACK thread or between periods).
+int handOversWaitingForGui();
+// Interface thread: hand-overs lost because that list was full, since the last call.
+unsigned takeLostHandOvers();
+
+// Interface thread: for a hand-over toward the engine (a loaded clip, a controller, an
+// answered buffer request). When rbToDsp has no room, or earlier hand-overs still wait,
+// the record is kept and sent by the next handleGuiEvents, so it is never lost.
+void handToEngine(EventBase* e);
+// Interface thread: sends what waits, in order, while room lasts; called by handleGuiEvents.
+void sendPendingToEngine();
+// Interface thread: hand-overs waiting for room in rbToDsp.
+int pendingToEngine();
 
 // JACK thread: formats a message (cut to 49 characters) and sends it to the interface's
 // log as an EventGuiPrint, since the JACK thread must not touch the console itself.

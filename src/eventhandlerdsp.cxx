@@ -43,7 +43,7 @@ void handBack(AudioBuffer* ab)
   if (!ab)
     return;
   EventDeallocateBuffer back(ab);
-  writeToGuiRingbuffer(&back);
+  handOverToGui(&back);
 }
 } // namespace
 
@@ -51,6 +51,8 @@ void handleDspEvents()
 {
   if (!jack || !rbToDsp)
     return;
+  // Hand-overs that found no room last period go first, ahead of anything new.
+  retryHandOversToGui();
 
   while (jack_ringbuffer_read_space(rbToDsp) >= sizeof(EventBase)) {
     jack_ringbuffer_peek(rbToDsp, static_cast<char*>(processDspMem), sizeof(EventBase));
@@ -141,7 +143,7 @@ void handleDspEvents()
       // Closing the client from inside its own process callback would deadlock: ask the
       // interface thread to run the shutdown instead.
       EventQuit quit;
-      writeToGuiRingbuffer(&quit);
+      handOverToGui(&quit);
       return;
     }
 
@@ -152,7 +154,7 @@ void handleDspEvents()
       LooperClip* clip = clipOf(ev.track, ev.scene);
       if (clip && clip->lendableBuffer()) {
         EventStateSaveBuffer lent(ev.track, ev.scene, clip->lendableBuffer(), true);
-        writeToGuiRingbuffer(&lent);
+        handOverToGui(&lent);
       } else if (clip) {
         dspPrint("Clip %d, %d busy recording: not saved", ev.track, ev.scene);
       }
@@ -292,7 +294,7 @@ void handleDspEvents()
       Controller* c = jack->getControllerUpdater()->getController(ev.ID);
       dspPrint("controller instance get to write id %d", ev.ID);
       EventControllerInstanceGetToWrite answer(ev.ID, c);
-      writeToGuiRingbuffer(&answer);
+      handOverToGui(&answer);
       break;
     }
     case EVENT_CONTROLLER_BINDING_REMOVE: {

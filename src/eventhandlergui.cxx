@@ -40,17 +40,6 @@ AudioBuffer* makeBuffer(uint64_t frames)
     return nullptr;
   }
 }
-
-// Sends a buffer to the engine, or frees it when the queue has no room for the record.
-void handToEngine(EventBase* record, AudioBuffer* ab)
-{
-  if (jack_ringbuffer_write_space(rbToDsp) < record->size()) {
-    VESKO_ERROR("%s", "->DSP ringbuffer full: an audio buffer the engine asked for is dropped");
-    delete ab;
-    return;
-  }
-  writeToDspRingbuffer(record);
-}
 } // namespace
 
 void handleGuiEvents()
@@ -61,6 +50,11 @@ void handleGuiEvents()
   GuiState* state = stateOf();
   for (unsigned dropped = takeGuiDropCount(); dropped > 0; dropped--)
     printf("->GUI ringbuffer full!\n");
+  if (unsigned lost = takeLostHandOvers())
+    VESKO_ERROR("->GUI ringbuffer full for long: %u hand-overs lost", lost);
+  // What found no room toward the engine last time goes before any new answer.
+  if (rbToDsp)
+    sendPendingToEngine();
 
   while (jack_ringbuffer_read_space(rbToGui) >= sizeof(EventBase)) {
     jack_ringbuffer_peek(rbToGui, static_cast<char*>(processGuiMem), sizeof(EventBase));
@@ -87,7 +81,7 @@ void handleGuiEvents()
       // Without an answer the clip records on until its buffer is full, and says so.
       if (AudioBuffer* ab = makeBuffer(ev.numElements)) {
         EventLooperClipRequestBuffer answer(ev.track, ev.scene, 0, ab);
-        handToEngine(&answer, ab);
+        handToEngine(&answer);
       }
       break;
     }
@@ -95,7 +89,7 @@ void handleGuiEvents()
       auto ev = takeRecord<EventRequestSaveBuffer>();
       // A null answer tells the clip to report its save as failed, so the save completes.
       EventRequestSaveBuffer answer(ev.track, ev.scene, ev.bufferSize, makeBuffer(ev.bufferSize));
-      handToEngine(&answer, answer.ab);
+      handToEngine(&answer);
       break;
     }
     case EVENT_DEALLOCATE_BUFFER: {

@@ -4,6 +4,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
+#include <deque>
 
 #include "config.hxx"
 #include "event.hxx"
@@ -50,6 +52,73 @@ void writeToGuiRingbuffer(EventBase* e)
 }
 
 bool handToGui(EventBase* e) { return writeRecord(rbToGui, e); }
+
+namespace
+{
+// Room for the largest record.
+struct RecordImage {
+  alignas(8) char bytes[64];
+  void take(const EventBase* e) { memcpy(bytes, static_cast<const void*>(e), e->size()); }
+  EventBase* record() { return reinterpret_cast<EventBase*>(bytes); }
+};
+
+// Engine side: filled and emptied on the JACK thread only, so it is a plain ring of slots
+// made before the process callback starts.
+const int WAITING_FOR_GUI = 64;
+RecordImage waitingForGui[WAITING_FOR_GUI];
+int waitingFirst = 0, waitingCount = 0;
+std::atomic<unsigned> handOversLost{0};
+
+// Interface side: the interface thread may allocate, and a list that grows while the
+// engine is not running yet (or has stopped) still loses nothing.
+std::deque<RecordImage> waitingForEngine;
+} // namespace
+
+void handOverToGui(EventBase* e)
+{
+  if (!e)
+    return;
+  if (waitingCount == 0 && writeRecord(rbToGui, e))
+    return;
+  if (waitingCount == WAITING_FOR_GUI) {
+    // Only a queue that has been full for a long time gets here.
+    handOversLost.fetch_add(1, std::memory_order_relaxed);
+    return;
+  }
+  waitingForGui[(waitingFirst + waitingCount) % WAITING_FOR_GUI].take(e);
+  waitingCount++;
+}
+
+void retryHandOversToGui()
+{
+  while (waitingCount > 0 && writeRecord(rbToGui, waitingForGui[waitingFirst].record())) {
+    waitingFirst = (waitingFirst + 1) % WAITING_FOR_GUI;
+    waitingCount--;
+  }
+}
+
+int handOversWaitingForGui() { return waitingCount; }
+
+unsigned takeLostHandOvers() { return handOversLost.exchange(0, std::memory_order_relaxed); }
+
+void handToEngine(EventBase* e)
+{
+  if (!e)
+    return;
+  sendPendingToEngine();
+  if (waitingForEngine.empty() && writeRecord(rbToDsp, e))
+    return;
+  waitingForEngine.emplace_back();
+  waitingForEngine.back().take(e);
+}
+
+void sendPendingToEngine()
+{
+  while (!waitingForEngine.empty() && writeRecord(rbToDsp, waitingForEngine.front().record()))
+    waitingForEngine.pop_front();
+}
+
+int pendingToEngine() { return (int)waitingForEngine.size(); }
 
 unsigned takeGuiDropCount() { return guiDropped.exchange(0, std::memory_order_relaxed); }
 

@@ -119,7 +119,7 @@ void GridLogic::loadClip(int track, int scene, AudioBuffer* ab)
   if (!inGrid("loadClip", track, scene)) {
     if (ab) {
       EventDeallocateBuffer back(ab);
-      writeToGuiRingbuffer(&back);
+      handOverToGui(&back);
     }
     return;
   }

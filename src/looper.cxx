@@ -29,7 +29,7 @@ void Looper::receiveRecordBuffer(int scene, AudioBuffer* ab)
     clip->receiveRecordBuffer(ab);
   } else if (ab) {
     EventDeallocateBuffer back(ab);
-    writeToGuiRingbuffer(&back);
+    handOverToGui(&back);
   }
 }
 

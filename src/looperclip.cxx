@@ -250,7 +250,7 @@ void LooperClip::sendToInterfaceForFreeing(AudioBuffer* b)
     pendingFrees[pendingFreeCount++] = b;
     return;
   }
-  dspPrint("LC:: %i, %i: a buffer is not freed", track, scene);
+  handOverToGui(&back); // the engine's shared list, when the clip's own is full
 }
 
 void LooperClip::flushPendingFrees()
@@ -311,8 +311,8 @@ bool LooperClip::wantsLargerBuffer() const
     room = (int64_t)recordSpaceLeft();
   else
     return false;
-  const int64_t step = growthStep();
-  return room < (step > reserveFrames ? step : reserveFrames);
+  // Ten seconds stay ahead while the answer is on its way, not only until it is asked for.
+  return room < reserveFrames + growthStep();
 }
 
 int64_t LooperClip::largerBufferSize() const { return audio.buf->getSize() + growthStep(); }

@@ -29,8 +29,9 @@ public:
   // finishes long before the next growth.
   static const int64_t GROWTH_FRAMES = 44100;
   static const int GROWTH_FRACTION = 8;
-  // A recording asks for more room while less than this is left ahead of it, so that an
-  // interface busy for seconds (writing a session, say) still answers in time.
+  // A recording asks for more room while less than this plus one growth step is left ahead
+  // of it, so that an interface busy for this long (writing a session, say) still answers
+  // in time, even when it stops just after a request.
   static const int RESERVE_SECONDS = 10;
   // Frames of an old recording buffer moved into its successor per frame of the period.
   static const int MOVE_FRAMES_PER_FRAME = 64;

@@ -45,7 +45,7 @@ GenericMIDI* GenericMIDI::loadAndHandOver(const std::string& path)
 {
   GenericMIDI* c = new GenericMIDI(MapFile{path});
   EventControllerInstance e(c);
-  writeToDspRingbuffer(&e);
+  handToEngine(&e);
   return c;
 }
 

@@ -181,13 +181,14 @@ TEST_F(LooperTest, BufferRequestsComeInTimeAndOneAtATime)
   send(EventGridEvent(5, 3, true));
   cyclesUntil(2 * 96000);
   std::vector<uint64_t> steps = {48510,  92610,  136710, 180810, 224910, 269010,
-                                 313110, 357210, 401861, 452093, 508604};
+                                 313110, 357210, 401861, 452093, 508604, 572179};
   EXPECT_EQ(gui.recordRequests, steps);
-  EXPECT_EQ(clip(5, 3)->getBufferLength(), 508604);
-  cyclesUntil(2 * 96000 + 28672);
+  // Ten seconds (480000 frames) and one growth step (572179 / 8) are ahead of the take.
+  EXPECT_EQ(clip(5, 3)->getBufferLength(), 572179);
+  cyclesUntil(2 * 96000 + 20736);
   EXPECT_EQ(gui.recordRequests.size(), steps.size());
-  cyclesUntil(2 * 96000 + 28672 + 256);
-  steps.push_back(508604 + 508604 / 8);
+  cyclesUntil(2 * 96000 + 20736 + 256);
+  steps.push_back(572179 + 572179 / 8);
   EXPECT_EQ(gui.recordRequests, steps);
 }
 
