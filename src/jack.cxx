@@ -77,6 +77,10 @@ Jack::Jack(const std::string& name, jack_client_t* c) : client(c)
   uiUpdateConstant = samplerate / 30;
   uiUpdateCounter = samplerate / 30;
 
+  // Before any port exists: whoever sees the client's ports may stop the server, and the
+  // loss must be noticed from then on.
+  jack_on_info_shutdown(client, static_shutdown, this);
+
   auto reg = [this](const char* portName, unsigned long flags) {
     return jack_port_register(client, portName, AUDIO_TYPE, flags, 0);
   };
@@ -122,7 +126,6 @@ Jack::Jack(const std::string& name, jack_client_t* c) : client(c)
   // Always take over as timebase master: the engine owns musical time.
   if (jack_set_timebase_callback(client, 0, static_timebase, this))
     VESKO_ERROR("%s", "Error setting timebase callback");
-  jack_on_info_shutdown(client, static_shutdown, this);
 
   // The window's controller comes first, so it has ID 0 and hears every announcement
   // before any MIDI controller. The MIDI controllers of the preferences follow it.
