@@ -66,14 +66,19 @@ LooperClip::~LooperClip()
   delete audio.buf;
 }
 
-void LooperClip::clear()
+void LooperClip::stopAll()
 {
-  _hasAudio = false;
   _isPlaying = false;
   _isRecording = false;
   _playQueued = false;
   _stopQueued = false;
   _recordQueued = false;
+}
+
+void LooperClip::clear()
+{
+  _hasAudio = false;
+  stopAll();
   audio.buf->clear();
   _bufferRequested = false;
   _playhead = 0;
@@ -274,11 +279,7 @@ void LooperClip::loadBuffer(AudioBuffer* ab)
     return;
   }
   _hasAudio = true;
-  _isPlaying = false;
-  _isRecording = false;
-  _playQueued = false;
-  _stopQueued = false;
-  _recordQueued = false;
+  stopAll();
 
   Frames previous = audio;
   audio = Frames();

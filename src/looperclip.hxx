@@ -102,6 +102,8 @@ public:
   bool saveUnderWay() const { return saveState != SAVE_IDLE; }
 
 private:
+  // JACK thread: nothing plays, records or waits for a bar line.
+  void stopAll();
   // Where the clip's frames are: in `buf`, except for frames [moved, end), which are still
   // in `old` while they are being moved into `buf`.
   struct Frames {
