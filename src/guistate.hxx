@@ -21,6 +21,10 @@ struct GuiTrackState {
   bool recordArm = false;
   std::string clipNames[NSCENES];
   int clipStates[NSCENES] = {};
+  // Shown only, never saved.
+  float levelLeft = 0.f, levelRight = 0.f;
+  float progress = 0.f;
+  bool recording = false;
 };
 
 struct GuiMasterState {
@@ -36,10 +40,18 @@ struct GuiMasterState {
   float returnVolume = 1.f;
   bool metronomeActive = false;
   std::string sceneNames[NSCENES];
+  // Shown only, never saved.
+  float levelLeft = 0.f, levelRight = 0.f;
+  float inputLevelLeft = 0.f, inputLevelRight = 0.f;
+  int bar = 0, beat = -1; // -1: no beat reported yet, every lamp dark
+  int launchedScene = -1;
 };
 
 struct GuiState {
   GuiState();
+  // The selection cursor, as the engine last reported it.
+  int selectedTrack = 0;
+  int selectedScene = 0;
   GuiTrackState tracks[NTRACKS];
   GuiMasterState master;
 };
