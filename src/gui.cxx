@@ -5,6 +5,9 @@
 #include <FL/Fl.H>
 
 #include "controller/genericmidi.hxx"
+#include "dialog.hxx"
+#include "gtrack.hxx"
+#include "gmastertrack.hxx"
 #include "diskreader.hxx"
 #include "diskwriter.hxx"
 #include "eventhandler.hxx"
@@ -56,7 +59,7 @@ static int cb_nsm_save(char** outMessage, void* data)
 static const double DRAIN_PERIOD = (double)(1.f / 30.f);
 static const double SIGNAL_POLL_PERIOD = 0.1;
 
-Gui::Gui(const char* argv0)
+Gui::Gui(const char* argv0, bool withWindow)
 {
   gui = this;
   diskWriter = new DiskWriter();
@@ -149,3 +152,57 @@ void Gui::signalPollTimer(void* data)
   }
   Fl::repeat_timeout(SIGNAL_POLL_PERIOD, signalPollTimer, data);
 }
+
+std::shared_ptr<GTrack> Gui::getTrack(int n)
+{
+  if (n < 0 || n >= (int)tracks.size())
+    return nullptr;
+  return tracks[n];
+}
+
+void Gui::setTrackName(int track, const std::string& name)
+{
+  if (track < 0 || track >= NTRACKS)
+    return;
+  state.tracks[track].name = name;
+  showState();
+}
+
+void Gui::setClipName(int track, int scene, const std::string& name)
+{
+  if (track < 0 || track >= NTRACKS || scene < 0 || scene >= NSCENES)
+    return;
+  state.tracks[track].clipNames[scene] = name;
+  showState();
+}
+
+void Gui::setSceneName(int scene, const std::string& name)
+{
+  if (scene < 0 || scene >= NSCENES)
+    return;
+  state.master.sceneNames[scene] = name;
+  showState();
+}
+
+void Gui::selectLoadSample(int track, int scene)
+{
+  std::string path = dialog::chooseFile(dialog::FileMode::Open, "Pick a file",
+                                        "Audio\t{*.aiff,*.wav,*.flac,*.ogg}",
+                                        diskReader->getLastSampleDir());
+  if (!path.empty())
+    diskReader->loadSample(track, scene, path);
+}
+
+std::string Gui::selectSaveSample()
+{
+  return dialog::chooseFile(dialog::FileMode::Save, "Save filename?", nullptr,
+                            diskReader->getLastSampleDir());
+}
+
+void Gui::requestSaveBuffer(int track, int scene)
+{
+  EventStateSaveBuffer ev(track, scene, nullptr, false);
+  writeToDspRingbuffer(&ev);
+}
+
+void Gui::showState() {}

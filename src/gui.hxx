@@ -1,7 +1,9 @@
 #ifndef VESKO_GUI_HXX
 #define VESKO_GUI_HXX
 
+#include <memory>
 #include <string>
+#include <vector>
 
 #include "guistate.hxx"
 #include "preferences.hxx"
@@ -9,24 +11,40 @@
 class DiskReader;
 class DiskWriter;
 class NsmClient;
+class GTrack;
+class GMasterTrack;
+class Fl_Double_Window;
+class Fl_Group;
+class Fl_Box;
+class Fl_Widget;
+namespace Tovk
+{
+class Image;
+}
 
 class Gui;
 // The one interface object, null before main() creates it.
 extern Gui* gui;
 
-// The interface: owns the interface thread's loop and its timers. Every function here runs
-// on the interface thread.
+// The interface: the main window with its strips, the loop and its timers, the session
+// commands and the keyboard map. Every function here runs on the interface thread.
+//
+// What the window shows lives in GuiState: the engine's announcements (handleGuiEvents)
+// and the user's gestures write it, and showState() brings the widgets up to date with it.
 class Gui
 {
 public:
-  explicit Gui(const char* argv0);
+  // withWindow false: no display is opened (the session-manager client and the files work
+  // alone, as in tests of those).
+  explicit Gui(const char* argv0, bool withWindow = true);
   ~Gui();
 
-  // Runs the toolkit loop until quit() ends it.
+  // Shows the window and runs the toolkit loop until quit() ends it.
   int run();
 
   // The one shutdown sequence: closes the engine's client, hides every window.
   void quit();
+  bool isQuitting() const { return quitting; }
 
   // The JACK sample rate, as last announced by the engine.
   int samplerate = 0;
@@ -37,6 +55,13 @@ public:
 
   // What the strips and clip columns show.
   GuiState& getState() { return state; }
+  // Brings every widget up to date with getState(); cheap when nothing changed.
+  void showState();
+
+  // The strips (null / empty without a window).
+  std::shared_ptr<GTrack> getTrack(int n);
+  GMasterTrack* getMasterTrack() { return masterTrack; }
+  Fl_Double_Window* getWindow() { return window; }
 
   // The session-manager client, or null when Vesko runs without one.
   NsmClient* getNsm() { return nsm; }
@@ -44,21 +69,56 @@ public:
   DiskReader* getDiskReader() { return diskReader; }
   DiskWriter* getDiskWriter() { return diskWriter; }
   const Preferences& getPreferences() const { return preferences; }
+  const std::string& getProjectsDir() const { return preferences.projectsDir; }
 
   // Makes a generic MIDI controller from each map the preferences name and hands it to the
   // engine, whatever its status. Called once by the engine's constructor.
   void loadSetupControllers();
 
+  // Names the user gives (kept in the state, shown at once).
+  void setTrackName(int track, const std::string& name);
+  void setClipName(int track, int scene, const std::string& name);
+  void setSceneName(int scene, const std::string& name);
+
+  // Clip menu: choose a sound file and load it into the clip.
+  void selectLoadSample(int track, int scene);
+  // Asks for a file to save a clip to; "" when cancelled.
+  std::string selectSaveSample();
+  // Asks the engine to lend the clip's buffer for a single-clip save to saveBufferPath.
+  void requestSaveBuffer(int track, int scene);
+
+  // Session commands of the header menu.
+  void newSession();
+  void loadSession();
+  void saveSession();
+  // The header menu; the logo's callback.
+  void headerMenu();
+  // "Really Quit?": quits on "Quit".
+  void askQuit();
+
+  // The keyboard map: 1 when the event was turned into a record.
+  static int keyboardHandler(int event);
+
 private:
+  void buildWindow();
   static void drainTimer(void* self);
   static void nsmTimer(void* self);
   static void signalPollTimer(void* self);
+  static void closeCallback(Fl_Widget*, void* self);
+  static void logoCallback(Fl_Widget*, void* self);
 
   NsmClient* nsm = nullptr;
   DiskWriter* diskWriter = nullptr;
   DiskReader* diskReader = nullptr;
   Preferences preferences;
   GuiState state;
+
+  Fl_Double_Window* window = nullptr;
+  Tovk::Image* headerImage = nullptr;
+  Tovk::Image* logo = nullptr;
+  Tovk::Image* makerImage = nullptr;
+  GMasterTrack* masterTrack = nullptr;
+  std::vector<std::shared_ptr<GTrack>> tracks;
 
   bool quitting = false;
   bool serverGoneReported = false;
