@@ -42,10 +42,10 @@ AudioBuffer* makeBuffer(uint64_t frames)
 }
 } // namespace
 
-void handleGuiEvents()
+namespace
 {
-  if (!rbToGui)
-    return;
+void drainGuiQueue()
+{
 
   GuiState* state = stateOf();
   for (unsigned dropped = takeGuiDropCount(); dropped > 0; dropped--)
@@ -231,6 +231,7 @@ void handleGuiEvents()
         t->clipStates[ev.scene] = ev.state;
         if (ev.state == 0)
           t->clipNames[ev.scene].clear();
+        t->recording = ev.state == 5;
       }
       break;
     }
@@ -255,12 +256,52 @@ void handleGuiEvents()
       break;
     }
 
-    // Display updates and hand-overs whose interface parts are not built yet.
-    case EVENT_TIME_BAR_BEAT:
-    case EVENT_TRACK_SIGNAL_LEVEL:
-    case EVENT_LOOPER_PROGRESS:
-    case EVENT_GRID_LAUNCH_SCENE:
-    case EVENT_GRID_SELECT_NEW_CHOSEN:
+    case EVENT_TIME_BAR_BEAT: {
+      auto ev = takeRecord<EventTimeBarBeat>();
+      if (state) {
+        state->master.bar = ev.bar;
+        state->master.beat = ev.beat;
+      }
+      break;
+    }
+    case EVENT_TRACK_SIGNAL_LEVEL: {
+      auto ev = takeRecord<EventTrackSignalLevel>();
+      if (!state)
+        break;
+      if (ev.track == -1) {
+        state->master.levelLeft = ev.left;
+        state->master.levelRight = ev.right;
+      } else if (ev.track == -2) {
+        state->master.inputLevelLeft = ev.left;
+        state->master.inputLevelRight = ev.right;
+      } else if (GuiTrackState* t = track(ev.track)) {
+        t->levelLeft = ev.left;
+        t->levelRight = ev.right;
+      }
+      break;
+    }
+    case EVENT_LOOPER_PROGRESS: {
+      auto ev = takeRecord<EventLooperProgress>();
+      if (GuiTrackState* t = track(ev.track))
+        t->progress = ev.progress;
+      break;
+    }
+    case EVENT_GRID_LAUNCH_SCENE: {
+      auto ev = takeRecord<EventGridLaunchScene>();
+      if (state && ev.scene >= 0 && ev.scene < NSCENES)
+        state->master.launchedScene = ev.scene;
+      break;
+    }
+    case EVENT_GRID_SELECT_NEW_CHOSEN: {
+      auto ev = takeRecord<EventGridSelectNewChosen>();
+      if (state) {
+        state->selectedTrack = ev.track;
+        state->selectedScene = ev.scene;
+      }
+      break;
+    }
+
+    // Hand-overs whose interface parts are not built yet.
     case EVENT_CONTROLLER_BINDING_ENABLE:
     case EVENT_CONTROLLER_BINDING_TARGET:
     case EVENT_CONTROLLER_BINDING_MADE:
@@ -272,4 +313,15 @@ void handleGuiEvents()
       return;
     }
   }
+}
+} // namespace
+
+void handleGuiEvents()
+{
+  if (!rbToGui)
+    return;
+  drainGuiQueue();
+  // One refresh of the window for everything this drain brought.
+  if (gui)
+    gui->showState();
 }

@@ -42,6 +42,13 @@ public:
   // Shows the window and runs the toolkit loop until quit() ends it.
   int run();
 
+  // The engine exists now (under a session manager, once it opened a project): the strips
+  // take gestures.
+  void engineReady();
+  // One line in the header for what the performer should know now; "" clears it.
+  void setStatus(const std::string& text);
+  const std::string& getStatus() const { return statusText; }
+
   // The one shutdown sequence: closes the engine's client, hides every window.
   void quit();
   bool isQuitting() const { return quitting; }
@@ -118,6 +125,9 @@ private:
   Tovk::Image* logo = nullptr;
   Tovk::Image* makerImage = nullptr;
   GMasterTrack* masterTrack = nullptr;
+  Fl_Group* stripGroup = nullptr;
+  Fl_Box* status = nullptr;
+  std::string statusText;
   std::vector<std::shared_ptr<GTrack>> tracks;
 
   bool quitting = false;

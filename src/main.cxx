@@ -1,4 +1,5 @@
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 #include <vector>
@@ -8,6 +9,7 @@
 #endif
 
 #include <FL/Fl.H>
+#include <FL/x.H>
 
 #include "config.hxx"
 #include "diskreader.hxx"
@@ -56,6 +58,16 @@ int main(int argc, char** argv)
   setFlushToZero();
   installSignalHandlers();
   createEventQueues();
+
+  // The toolkit would end the process with a terse line of its own: say what is missing.
+  Display* display = XOpenDisplay(nullptr);
+  if (!display) {
+    const char* name = getenv("DISPLAY");
+    VESKO_ERROR("Cannot open the X display \"%s\": Vesko needs a graphical session (a desktop, "
+                "or Xvfb for a headless machine).", name ? name : "");
+    return 1;
+  }
+  fl_open_display(display);
 
   for (const std::string& s : sessions)
     Fl::add_timeout((double)(1.f / 30.f), gui_static_loadSession_cb, new std::string(s));
