@@ -51,7 +51,10 @@ public:
   int X, Y, W, H;
 
 private:
-  void clipMenu(int cell);
+  // Both false when the push is to be left unconsumed: nothing chosen, or an overwrite
+  // declined.
+  bool clipMenu(int cell);
+  bool saveClip(int cell);
 
   int ID = -1;
   ClipCell clips[NSCENES];

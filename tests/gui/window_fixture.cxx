@@ -2,6 +2,7 @@
 #define FL_INTERNALS
 #include "window_fixture.hxx"
 
+#include <chrono>
 #include <cmath>
 #include <cstring>
 #include <unistd.h>
@@ -71,8 +72,14 @@ void WindowTest::show()
   win->end();
   win->show();
   CountingWindow* cw = static_cast<CountingWindow*>(win);
-  for (int i = 0; i < 500 && cw->draws == 0; i++)
+  // Bounded by the clock, not by a count of waits: until the server has mapped the window,
+  // its pending damage makes every wait return at once, and a loaded server maps late.
+  auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+  while (cw->draws == 0 && std::chrono::steady_clock::now() < deadline) {
     Fl::wait(0.01);
+    if (cw->draws == 0)
+      usleep(1000);
+  }
   ASSERT_GT(cw->draws, 0) << "the window was never drawn";
   settle();
 }
