@@ -1,8 +1,8 @@
 #include "widgets/background.hxx"
 
 #include <FL/Fl.H>
-#include <FL/fl_ask.H>
 
+#include "dialog.hxx"
 #include "widgets/buttonevents.hxx"
 #include "widgets/cairocontext.hxx"
 #include "widgets/palette.hxx"
@@ -64,10 +64,12 @@ int Background::handle(int event)
   switch (event) {
   case FL_PUSH:
     if (Fl::event_button() == FL_RIGHT_MOUSE && Fl::event_y() < Y + TITLE_BAND) {
-      const char* name = fl_input("Track name: ", "");
+      const char* name = dialog::input("Track name: ", "");
       if (name) {
         copy_label(name);
         redraw();
+        // The owner keeps the name beyond the widget (the window's state, the session).
+        do_callback();
       }
     }
     return 1;

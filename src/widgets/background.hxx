@@ -7,7 +7,8 @@ namespace Tovk
 {
 
 // A strip's background with a title band. The title is the widget's label; a right click
-// in the band asks the user for a new one. Interface thread only.
+// in the band asks the user for a new one and, when one is given, fires the callback.
+// Interface thread only.
 class Background : public Fl_Widget
 {
 public:

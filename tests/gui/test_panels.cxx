@@ -24,16 +24,21 @@ TEST_F(PanelTest, TitleBandRenamesOnRightClickOnly)
   title = "changed";
   show();
   EXPECT_STREQ(bg->label(), "Track 1") << "the title is the widget's own copy";
+  // The owner hears of a new name only.
+  CallbackLog renamed;
+  renamed.attach(bg);
 
   answerNextDialog("Bass");
   EXPECT_EQ(send(bg, FL_PUSH, 50, 25, FL_BUTTON3, 3), 1);
   EXPECT_TRUE(dialogSeen());
   EXPECT_STREQ(bg->label(), "Bass");
+  EXPECT_EQ(renamed.calls, 1);
 
   answerNextDialog(nullptr);
   EXPECT_EQ(send(bg, FL_PUSH, 50, 15, FL_BUTTON3, 3), 1);
   EXPECT_TRUE(dialogSeen());
   EXPECT_STREQ(bg->label(), "Bass") << "a cancelled dialog keeps the title";
+  EXPECT_EQ(renamed.calls, 1);
 
   // Below the band, or with the left button: no dialog, but the push is still taken.
   for (int button : {1, 3}) {
@@ -45,6 +50,7 @@ TEST_F(PanelTest, TitleBandRenamesOnRightClickOnly)
     forgetDialogAnswer();
   }
   EXPECT_STREQ(bg->label(), "Bass");
+  EXPECT_EQ(renamed.calls, 1);
   EXPECT_EQ(send(bg, FL_RELEASE, 50, 50, 0, 1), 1);
   EXPECT_EQ(send(bg, FL_DRAG, 50, 50, FL_BUTTON1), 1);
   EXPECT_EQ(send(bg, FL_MOVE, 50, 50), 0);
