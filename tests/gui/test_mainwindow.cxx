@@ -7,10 +7,11 @@
 #include <unistd.h>
 #include <vector>
 
+#include <gtest/gtest.h>
+
 #include <FL/Fl.H>
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Menu_Item.H>
-#include <FL/x.H>
 #include <jack/ringbuffer.h>
 
 #include "dialog.hxx"
@@ -20,6 +21,9 @@
 #include "gtrack.hxx"
 #include "gui.hxx"
 #include "window_fixture.hxx"
+
+// X last: its macros clash with the test framework's names.
+#include <FL/x.H>
 
 extern char fl_key_vector[32];
 
