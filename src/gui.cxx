@@ -98,6 +98,9 @@ Gui::Gui(const char* argv0, bool withWindow)
   nsm = NsmClient::create(argv0, cb_nsm_open, cb_nsm_save, this);
   if (nsm) {
     setStatus("Waiting for the session manager to open a project...");
+    // Gestures would queue toward an engine that does not exist yet.
+    if (stripGroup)
+      stripGroup->deactivate();
   } else if (firstStart) {
     VESKO_NOTE("First start: connect your sound card's capture ports to Vesko:master_in_left "
                "and _right, Vesko:master_left and _right to its playback ports; MIDI "
@@ -178,11 +181,8 @@ Gui::~Gui()
 
 int Gui::run()
 {
-  if (window) {
-    if (nsm && !jack)
-      stripGroup->deactivate();
+  if (window)
     window->show();
-  }
   handleGuiEvents();
   Fl::add_timeout(DRAIN_PERIOD, drainTimer, this);
   if (nsm) {

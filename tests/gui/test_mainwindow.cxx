@@ -13,6 +13,7 @@
 #include <FL/Fl_Double_Window.H>
 #include <FL/Fl_Menu_Item.H>
 #include <jack/ringbuffer.h>
+#include <lo/lo.h>
 
 #include "dialog.hxx"
 #include "event.hxx"
@@ -101,7 +102,10 @@ protected:
     jack_ringbuffer_reset(rbToGui);
     home = tempDir();
     setenv("HOME", home.c_str(), 1);
-    unsetenv("NSM_URL");
+    if (managerUrl.empty())
+      unsetenv("NSM_URL");
+    else
+      setenv("NSM_URL", managerUrl.c_str(), 1);
     g = new Gui("vesko");
     win = g->getWindow();
     ASSERT_NE(win, nullptr);
@@ -122,6 +126,7 @@ protected:
     memset(fl_key_vector, 0, sizeof(fl_key_vector));
     win = nullptr; // the interface deletes its window
     delete g;
+    unsetenv("NSM_URL");
     g = nullptr;
     WindowTest::TearDown();
     std::string cmd = "rm -rf '" + home + "'";
@@ -152,6 +157,7 @@ protected:
 
   Gui* g = nullptr;
   std::string home;
+  std::string managerUrl; // set before SetUp to start under a session manager
 };
 
 TEST_F(MainWindowTest, KeyboardMapSendsTheGridRecords)
@@ -452,4 +458,62 @@ TEST_F(MainWindowTest, Screenshot)
   Fl::wait(0.1);
   settle();
   ASSERT_TRUE(savePng(std::string(VESKO_SCREENSHOT_DIR) + "/window.png"));
+}
+
+// Under a session manager that has not opened a project yet there is no engine: the window
+// says so, and nothing is queued toward an engine that does not exist.
+class ManagedWindowTest : public MainWindowTest
+{
+protected:
+  void SetUp() override
+  {
+    // Nobody answers here: the announce goes out and no open ever comes.
+    manager = lo_server_new_with_proto(nullptr, LO_UDP, nullptr);
+    managerUrl = "osc.udp://127.0.0.1:" + std::to_string(lo_server_get_port(manager)) + "/";
+    MainWindowTest::SetUp();
+  }
+  void TearDown() override
+  {
+    MainWindowTest::TearDown();
+    lo_server_free(manager);
+  }
+  lo_server manager = nullptr;
+};
+
+TEST_F(ManagedWindowTest, WaitsForTheManagerAndQueuesNothing)
+{
+  ASSERT_NE(g->getNsm(), nullptr);
+  EXPECT_NE(g->getStatus().find("Waiting for the session manager"), std::string::npos);
+
+  std::vector<std::string> inactive;
+  dialog::popupAnswerer = [&](const Fl_Menu_Item* m) {
+    for (; m->text; m++)
+      if (!m->active())
+        inactive.push_back(m->text);
+    return std::string("Load Session");
+  };
+  int chosen = 0;
+  dialog::directoryAnswerer = [&](const char*) {
+    chosen++;
+    return std::string("/tmp");
+  };
+  g->headerMenu();
+  EXPECT_EQ(inactive, (std::vector<std::string>{"Load Session", "Save Session   "}));
+  EXPECT_EQ(chosen, 0) << "an inactive entry does nothing";
+
+  EXPECT_EQ(shortcut("1"), 0);
+  hold(' ', true);
+  EXPECT_EQ(shortcut(""), 0);
+  hold(' ', false);
+  // A click as the window delivers it, through the groups.
+  GTrack* t = g->getTrack(0).get();
+  EXPECT_FALSE(t->active_r()) << "the strips wait for the engine";
+  Fl::e_x = t->getClipSelector()->x() + 50;
+  Fl::e_y = t->getClipSelector()->y() + 10;
+  Fl::e_state = FL_BUTTON1;
+  Fl::e_keysym = FL_Button + 1;
+  Fl::handle(FL_PUSH, win);
+  Fl::e_state = 0;
+  Fl::handle(FL_RELEASE, win);
+  EXPECT_TRUE(takeDsp().empty());
 }
