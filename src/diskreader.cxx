@@ -108,10 +108,41 @@ int DiskReader::readSession(const std::string& dir)
     cJSON_Delete(root);
     return 2;
   }
+  clipsDone = 0;
+  clipsTotal = countClips(root);
+  if (onProgress)
+    onProgress(0, clipsTotal);
   readTracks(root);
   readMaster(root);
   cJSON_Delete(root);
   return 0;
+}
+
+// The clips a load will try: names in the grid, whatever becomes of each.
+int DiskReader::countClips(cJSON* root)
+{
+  int total = 0;
+  cJSON* tracks = cJSON_GetObjectItem(root, "tracks");
+  if (!cJSON_IsArray(tracks))
+    return 0;
+  int t = 0;
+  cJSON* track;
+  cJSON_ArrayForEach(track, tracks) {
+    if (t++ >= NTRACKS)
+      break;
+    cJSON* clips = cJSON_IsObject(track) ? cJSON_GetObjectItem(track, "clips") : nullptr;
+    if (!cJSON_IsArray(clips))
+      continue;
+    int s = 0;
+    cJSON* clip;
+    cJSON_ArrayForEach(clip, clips) {
+      if (s++ >= NSCENES)
+        break;
+      if (cJSON_IsString(clip) && clip->valuestring[0])
+        total++;
+    }
+  }
+  return total;
 }
 
 void DiskReader::readTracks(cJSON* root)
@@ -197,6 +228,8 @@ void DiskReader::readClips(int track, cJSON* trackJson)
       else
         VESKO_ERROR("Track %i, clip %i: \"%s\" is not a file in the session's audio directory; refused",
                     track, scene, clip->valuestring);
+      if (onProgress)
+        onProgress(++clipsDone, clipsTotal);
     }
     // Serve what the engine sends back while a long session loads.
     handleGuiEvents();

@@ -41,11 +41,18 @@ public:
   // user cancels. Until the beats dialog exists every question is cancelled.
   std::function<void(AudioBuffer*)> beatsDialog;
 
+  // Told after each clip of a session load: clips done, clips to do.
+  std::function<void(int done, int total)> onProgress;
+
 private:
   void readTracks(cJSON* root);
   void readClips(int track, cJSON* trackJson);
   void readMaster(cJSON* root);
   int askBeats(AudioBuffer* ab);
+  static int countClips(cJSON* root);
+
+  int clipsDone = 0;
+  int clipsTotal = 0;
 
   std::string sessionDir;
   int resampleQuality = 1;

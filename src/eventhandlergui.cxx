@@ -246,13 +246,14 @@ void drainGuiQueue()
       } else {
         gui->getDiskWriter()->writeAudioBuffer(ev.track, ev.scene, ev.ab);
         delete ev.ab;
+        gui->clipSaved();
       }
       break;
     }
     case EVENT_STATE_SAVE_FINISH: {
       takeRecord<EventStateSaveFinish>();
       if (gui)
-        gui->getDiskWriter()->writeSession();
+        gui->saveFinished(gui->getDiskWriter()->writeSession());
       break;
     }
 

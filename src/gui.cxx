@@ -1,5 +1,6 @@
 #include "gui.hxx"
 
+#include <algorithm>
 #include <cstring>
 #include <unistd.h>
 
@@ -61,6 +62,7 @@ static int cb_nsm_save(char** outMessage, void* data)
     *outMessage = strdup("No project is open");
     return 1;
   }
+  static_cast<Gui*>(data)->saveStarted();
   EventStateSave save;
   writeToDspRingbuffer(&save);
   return 0;
@@ -79,6 +81,18 @@ Gui::Gui(const char* argv0, bool withWindow)
   diskReader = new DiskReader(diskWriter);
   diskWriter->setState(&state);
   diskReader->setState(&state);
+  diskReader->onProgress = [this](int done, int total) {
+    if (total == 0)
+      return;
+    if (done < total)
+      setStatus("Loading session: " + std::to_string(done) + " of " + std::to_string(total) +
+                " clips");
+    else
+      setStatus("Session loaded: " + std::to_string(total) + " clips");
+    // Redraw only: handling events here could start a second load inside this one.
+    if (window && window->shown())
+      Fl::flush();
+  };
 
   Fl::add_timeout(SIGNAL_POLL_PERIOD, signalPollTimer, this);
   if (withWindow) {
@@ -287,6 +301,31 @@ void Gui::headerMenu()
   }
 }
 
+void Gui::saveStarted()
+{
+  saveDone = 0;
+  saveTotal = 0;
+  for (const GuiTrackState& t : state.tracks)
+    for (int s : t.clipStates)
+      saveTotal += s != 0;
+  setStatus("Saving session: 0 of " + std::to_string(saveTotal) + " clips");
+}
+
+void Gui::clipSaved()
+{
+  saveDone++;
+  setStatus("Saving session: " + std::to_string(saveDone) + " of " +
+            std::to_string(std::max(saveDone, saveTotal)) + " clips");
+}
+
+void Gui::saveFinished(int result)
+{
+  if (result == 0)
+    setStatus("Session saved: " + diskWriter->getSessionName());
+  else
+    setStatus("Session NOT saved: the previous files are unchanged (see the log)");
+}
+
 void Gui::newSession()
 {
   EventStateReset reset;
@@ -326,6 +365,7 @@ void Gui::saveSession()
   if (diskWriter->initialize(preferences.projectsDir, chosen) != 0)
     return;
   VESKO_NOTE("%s %s", "Saving session as ", chosen.c_str());
+  saveStarted();
   EventStateSave save;
   writeToDspRingbuffer(&save);
 }

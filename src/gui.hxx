@@ -94,6 +94,12 @@ public:
   // Asks the engine to lend the clip's buffer for a single-clip save to saveBufferPath.
   void requestSaveBuffer(int track, int scene);
 
+  // Progress of a session save in the header: started, one clip written, the end (0 when
+  // the session was written).
+  void saveStarted();
+  void clipSaved();
+  void saveFinished(int result);
+
   // Session commands of the header menu.
   void newSession();
   void loadSession();
@@ -128,6 +134,8 @@ private:
   Fl_Group* stripGroup = nullptr;
   Fl_Box* status = nullptr;
   std::string statusText;
+  int saveTotal = 0;
+  int saveDone = 0;
   std::vector<std::shared_ptr<GTrack>> tracks;
 
   bool quitting = false;

@@ -15,7 +15,10 @@
 #include <jack/ringbuffer.h>
 #include <lo/lo.h>
 
+#include "audiobuffer.hxx"
 #include "dialog.hxx"
+#include "diskreader.hxx"
+#include "diskwriter.hxx"
 #include "event.hxx"
 #include "eventhandler.hxx"
 #include "gmastertrack.hxx"
@@ -516,4 +519,70 @@ TEST_F(ManagedWindowTest, WaitsForTheManagerAndQueuesNothing)
   Fl::e_state = 0;
   Fl::handle(FL_RELEASE, win);
   EXPECT_TRUE(takeDsp().empty());
+}
+
+// A long load says how far it is, clip by clip, and the window is redrawn meanwhile.
+TEST_F(MainWindowTest, SessionLoadShowsItsProgress)
+{
+  g->setSamplerate(48000);
+  DiskWriter* writer = g->getDiskWriter();
+  ASSERT_EQ(writer->initialize(home, "big"), 0);
+  for (int t = 0; t < 8; t++)
+    for (int s = 0; s < 10; s++) {
+      AudioBuffer ab(256);
+      ab.setBeats(4);
+      ASSERT_EQ(writer->writeAudioBuffer(t, s, &ab), 0);
+    }
+  ASSERT_EQ(writer->writeSession(), 0);
+
+  std::vector<std::string> shown;
+  DiskReader* reader = g->getDiskReader();
+  auto show = reader->onProgress;
+  reader->onProgress = [&](int done, int total) {
+    show(done, total);
+    shown.push_back(g->getStatus());
+  };
+  ASSERT_EQ(reader->readSession(home + "/big.vesko"), 0);
+  ASSERT_EQ(shown.size(), 81u);
+  EXPECT_EQ(shown[0], "Loading session: 0 of 80 clips");
+  EXPECT_EQ(shown[40], "Loading session: 40 of 80 clips");
+  EXPECT_EQ(shown[80], "Session loaded: 80 clips");
+
+  // The loaded clips went toward the engine; there is none here, so free them.
+  for (int round = 0; round < 100 && (pendingToEngine() > 0 || jack_ringbuffer_read_space(rbToDsp) > 0);
+       round++) {
+    alignas(16) char buf[512];
+    while (jack_ringbuffer_read_space(rbToDsp) >= 8) {
+      jack_ringbuffer_peek(rbToDsp, buf, 8);
+      const uint32_t size = reinterpret_cast<EventBase*>(buf)->size();
+      jack_ringbuffer_read(rbToDsp, buf, size);
+      if (reinterpret_cast<EventBase*>(buf)->type() == EVENT_LOOPER_LOAD)
+        delete reinterpret_cast<EventLooperLoad*>(buf)->audioBuffer;
+    }
+    sendPendingToEngine();
+  }
+  EXPECT_EQ(pendingToEngine(), 0);
+}
+
+TEST_F(MainWindowTest, SessionSaveShowsItsProgressAndItsEnd)
+{
+  g->setSamplerate(48000);
+  for (int s : {0, 3, 7}) {
+    EventGridState st(1, s, 3);
+    toGui(&st);
+  }
+  handleGuiEvents();
+  dialog::inputAnswerer = [](const char*, const char*) { return "gig"; };
+  g->saveSession();
+  EXPECT_EQ(g->getStatus(), "Saving session: 0 of 3 clips");
+  for (int s : {0, 3}) {
+    EventStateSaveBuffer ev(1, s, new AudioBuffer(128), false);
+    toGui(&ev);
+  }
+  handleGuiEvents();
+  EXPECT_EQ(g->getStatus(), "Saving session: 2 of 3 clips");
+  EventStateSaveFinish finish;
+  toGui(&finish);
+  handleGuiEvents();
+  EXPECT_EQ(g->getStatus(), "Session saved: gig");
 }
