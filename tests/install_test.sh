@@ -11,6 +11,7 @@ check() { if [ ! -s "$prefix/$1" ]; then echo "missing: $1"; fail=1; fi; }
 check bin/vesko
 check share/applications/vesko.desktop
 check share/man/man1/vesko.1
+check share/vesko/controllers/pad.ctlr
 for size in 16 22 32 48 64 128 256; do
   f="share/icons/hicolor/${size}x${size}/apps/vesko.png"
   check "$f"

@@ -324,3 +324,16 @@ TEST_F(MidiTest, TheWriterRefusesWhatItCannotWriteAndSaysSo)
   EXPECT_NE(stat((home + "/.config/morvit/outside.ctlr").c_str(), &st), 0);
   dialog::choiceAnswerer = nullptr;
 }
+
+// The example map shipped for a generic pad: every binding is read, none refused.
+TEST(ControllerMapTest, TheShippedPadExampleLoadsWhole)
+{
+  Loaded l = load(VESKO_TEST_DATA "/../../data/controllers/pad.ctlr");
+  ASSERT_NE(l.c->status(), 0) << l.log;
+  EXPECT_FALSE(has(l.log, "skipped")) << l.log;
+  EXPECT_FALSE(has(l.log, "refused")) << l.log;
+  // 32 pads with a press and a release each, 4 scene buttons; a lamp for each.
+  EXPECT_EQ(l.c->getInputBindings().size(), 68u);
+  EXPECT_EQ(l.c->getOutputBindings().size(), 36u);
+  delete l.c;
+}
