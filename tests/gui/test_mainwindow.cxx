@@ -75,6 +75,16 @@ std::vector<Record> takeDsp()
   return out;
 }
 
+// Exactly one record was queued, and it is `want`.
+void expectOnly(const std::vector<Record>& got, const Record& want)
+{
+  ASSERT_EQ(got.size(), 1u);
+  EXPECT_EQ(got[0].type, want.type);
+  EXPECT_EQ(got[0].a, want.a);
+  EXPECT_EQ(got[0].b, want.b);
+  EXPECT_EQ(got[0].c, want.c);
+}
+
 void toGui(EventBase* e)
 {
   writeToGuiRingbuffer(e);
@@ -184,12 +194,7 @@ TEST_F(MainWindowTest, KeyboardMapSendsTheGridRecords)
   for (const Case& c : cases) {
     SCOPED_TRACE(c.text);
     EXPECT_EQ(shortcut(c.text), 1);
-    std::vector<Record> got = takeDsp();
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].type, c.want.type);
-    EXPECT_EQ(got[0].a, c.want.a);
-    EXPECT_EQ(got[0].b, c.want.b);
-    EXPECT_EQ(got[0].c, c.want.c);
+    expectOnly(takeDsp(), c.want);
   }
   // Keys of no meaning are left for others, and send nothing.
   for (const char* text : {"p", "0", "/", "", "12"}) {
@@ -225,12 +230,7 @@ TEST_F(MainWindowTest, SpaceAndArrowsActOnTheSelectionTheEngineReported)
     // The key is held while an event no widget wanted arrives, whatever its text.
     EXPECT_EQ(shortcut("", c.state), 1);
     hold(c.keysym, false);
-    std::vector<Record> got = takeDsp();
-    ASSERT_EQ(got.size(), 1u);
-    EXPECT_EQ(got[0].type, c.want.type);
-    EXPECT_EQ(got[0].a, c.want.a);
-    EXPECT_EQ(got[0].b, c.want.b);
-    EXPECT_EQ(got[0].c, c.want.c);
+    expectOnly(takeDsp(), c.want);
   }
 
   // At the left edge the request goes out unclamped: the engine keeps the selection.
