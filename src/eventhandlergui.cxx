@@ -9,6 +9,7 @@
 #include "diskwriter.hxx"
 #include "event.hxx"
 #include "eventhandler.hxx"
+#include "goptions.hxx"
 #include "gui.hxx"
 #include "logger.hxx"
 
@@ -302,12 +303,43 @@ void drainGuiQueue()
       break;
     }
 
-    // Hand-overs whose interface parts are not built yet.
-    case EVENT_CONTROLLER_BINDING_ENABLE:
-    case EVENT_CONTROLLER_BINDING_TARGET:
-    case EVENT_CONTROLLER_BINDING_MADE:
-      jack_ringbuffer_read_advance(rbToGui, size);
+    case EVENT_CONTROLLER_BINDING_ENABLE: {
+      auto ev = takeRecord<EventControllerBindingEnable>();
+      OptionsWindow* options = gui ? gui->getOptionsWindow() : nullptr;
+      if (!options)
+        break;
+      ControllerUI* page = options->getPage(ev.controllerID);
+      if (!page)
+        VESKO_WARN("ControllerUI %i doesn't exist in the UI", ev.controllerID);
+      if (!ev.enable) {
+        // Learning is one switch for all controllers: once it is off, no page may show it on.
+        for (ControllerUI* p : options->getPages())
+          p->setBindEnable(false);
+      } else if (page) {
+        page->setBindEnable(true);
+      }
       break;
+    }
+    case EVENT_CONTROLLER_BINDING_TARGET: {
+      auto ev = takeRecord<EventControllerBindingTarget>();
+      if (OptionsWindow* options = gui ? gui->getOptionsWindow() : nullptr) {
+        ev.target[sizeof(ev.target) - 1] = '\0';
+        options->setTarget(ev.target);
+      }
+      break;
+    }
+    case EVENT_CONTROLLER_BINDING_MADE: {
+      // The binding stays the controller's; the page copies what it shows at once.
+      auto ev = takeRecord<EventControllerBindingMade>();
+      OptionsWindow* options = gui ? gui->getOptionsWindow() : nullptr;
+      if (!options)
+        break;
+      if (ControllerUI* page = options->getPage(ev.controllerID))
+        page->addBinding(ev.binding);
+      else
+        VESKO_WARN("ControllerUI %i doesn't exist in the UI", ev.controllerID);
+      break;
+    }
 
     default:
       printf("GUI: Unkown message!! Will clog ringbuffer\n");

@@ -14,13 +14,16 @@
 #include <FL/x.H>
 
 #include "artwork.hxx"
+#include "audiobuffer.hxx"
 #include "controller/genericmidi.hxx"
 #include "dialog.hxx"
 #include "diskreader.hxx"
 #include "diskwriter.hxx"
 #include "event.hxx"
 #include "eventhandler.hxx"
+#include "gaudioeditor.hxx"
 #include "gmastertrack.hxx"
+#include "goptions.hxx"
 #include "gtrack.hxx"
 #include "jack.hxx"
 #include "logger.hxx"
@@ -175,6 +178,22 @@ void Gui::buildWindow()
   window->end();
 
   tracks[0]->getClipSelector()->setSpecial(0);
+
+  optionsWindow = new OptionsWindow();
+  audioEditor = new AudioEditor();
+  diskReader->beatsDialog = [this](AudioBuffer* ab) { askBeats(ab); };
+}
+
+void Gui::askBeats(AudioBuffer* ab)
+{
+  if (!audioEditor || !ab)
+    return;
+  // Closing the dialog through the window manager answers nothing: ask again.
+  while (ab->getBeats() == 0 && !quitting) {
+    audioEditor->show(ab);
+    while (audioEditor->shown() && !quitting)
+      Fl::wait();
+  }
 }
 
 Gui::~Gui()
@@ -188,6 +207,10 @@ Gui::~Gui()
   Fl::remove_handler(keyboardHandler);
   tracks.clear();
   masterTrack = nullptr;
+  delete audioEditor;
+  audioEditor = nullptr;
+  delete optionsWindow;
+  optionsWindow = nullptr;
   delete window; // the strips and images with it
   window = nullptr;
   gui = nullptr;
@@ -245,6 +268,10 @@ void Gui::quit()
     return;
   if (jack)
     jack->quit();
+  if (optionsWindow)
+    optionsWindow->hide();
+  if (audioEditor)
+    audioEditor->hide();
   if (window)
     window->hide();
   quitting = true;
@@ -295,7 +322,8 @@ void Gui::headerMenu()
   } else if (item == "Save Session   ") {
     saveSession();
   } else if (item == "Setup") {
-    VESKO_NOTE("The controller options window is not available yet");
+    if (optionsWindow)
+      optionsWindow->show();
   } else if (item == "Quit") {
     askQuit();
   }

@@ -8,9 +8,12 @@
 #include "guistate.hxx"
 #include "preferences.hxx"
 
+class AudioBuffer;
+class AudioEditor;
 class DiskReader;
 class DiskWriter;
 class NsmClient;
+class OptionsWindow;
 class GTrack;
 class GMasterTrack;
 class Fl_Double_Window;
@@ -69,6 +72,13 @@ public:
   std::shared_ptr<GTrack> getTrack(int n);
   GMasterTrack* getMasterTrack() { return masterTrack; }
   Fl_Double_Window* getWindow() { return window; }
+
+  // The controller options window and the beats dialog (null without a window).
+  OptionsWindow* getOptionsWindow() { return optionsWindow; }
+  AudioEditor* getAudioEditor() { return audioEditor; }
+  // Asks the user for the beat count of a loaded sample until it is answered; leaves it 0
+  // when the interface quits meanwhile.
+  void askBeats(AudioBuffer* ab);
 
   // The session-manager client, or null when Vesko runs without one.
   NsmClient* getNsm() { return nsm; }
@@ -131,6 +141,8 @@ private:
   Tovk::Image* logo = nullptr;
   Tovk::Image* makerImage = nullptr;
   GMasterTrack* masterTrack = nullptr;
+  OptionsWindow* optionsWindow = nullptr;
+  AudioEditor* audioEditor = nullptr;
   Fl_Group* stripGroup = nullptr;
   Fl_Box* status = nullptr;
   std::string statusText;
