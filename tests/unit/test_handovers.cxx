@@ -236,3 +236,43 @@ TEST_F(InterfaceSaveTest, ALentClipGoesToTheChosenFileOnlyAndIsKept)
   EXPECT_EQ(std::vector<float>(own->getLeft().begin(), own->getLeft().end()), want);
   delete own;
 }
+
+// Hand-overs that find the queue toward the interface full wait in a list of 64 and go out
+// first, in order, once there is room. Beyond 64 (a queue full for very long) a hand-over
+// is lost: counted on the engine side, reported by the interface.
+TEST_F(HandOverTest, HandOversWaitInOrderAndTheOverflowIsReported)
+{
+  EventTrackSignalLevel level(0, 0.f, 0.f);
+  while (jack_ringbuffer_write_space(rbToGui) >= level.size())
+    writeToGuiRingbuffer(&level);
+  std::vector<AudioBuffer*> back;
+  for (int i = 0; i < 66; i++)
+    back.push_back(new AudioBuffer(16));
+  {
+    rtcheck::ProcessScope rt;
+    for (AudioBuffer* ab : back) {
+      EventDeallocateBuffer ev(ab);
+      handOverToGui(&ev);
+    }
+  }
+  EXPECT_EQ(handOversWaitingForGui(), 64);
+
+  testing::internal::CaptureStdout();
+  handleGuiEvents(); // the levels; nothing else was in the queue
+  std::string out = testing::internal::GetCapturedStdout();
+  EXPECT_NE(out.find("->GUI ringbuffer full for long: 2 hand-overs lost"), std::string::npos) << out;
+
+  {
+    rtcheck::ProcessScope rt;
+    retryHandOversToGui(); // as at the start of the next period
+  }
+  EXPECT_EQ(handOversWaitingForGui(), 0);
+  std::vector<AudioBuffer*> arrived;
+  drainGui([&](int type, const char* bytes) {
+    if (type == EVENT_DEALLOCATE_BUFFER)
+      arrived.push_back(reinterpret_cast<const EventDeallocateBuffer*>(bytes)->ab);
+  });
+  EXPECT_EQ(arrived, std::vector<AudioBuffer*>(back.begin(), back.begin() + 64));
+  for (AudioBuffer* ab : back)
+    delete ab;
+}
