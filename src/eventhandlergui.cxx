@@ -238,14 +238,22 @@ void drainGuiQueue()
     }
     case EVENT_STATE_SAVE_BUFFER: {
       auto ev = takeRecord<EventStateSaveBuffer>();
-      if (!gui || !ev.ab)
-        break;
       if (ev.keepBuffer) {
         // The clip's own buffer, lent for a single-clip save: write it, keep hands off.
+        // Without a chosen file it is not written at all: an empty path would make it a
+        // clip of whatever session is being saved.
+        if (!gui || !ev.ab)
+          break;
+        if (gui->saveBufferPath.empty()) {
+          VESKO_WARN("Clip %d, %d lent for saving, but no file was chosen: not saved", ev.track, ev.scene);
+          break;
+        }
         gui->getDiskWriter()->writeAudioBuffer(ev.track, ev.scene, ev.ab, gui->saveBufferPath);
         gui->saveBufferPath.clear();
       } else {
-        gui->getDiskWriter()->writeAudioBuffer(ev.track, ev.scene, ev.ab);
+        // A copy made for this save alone: ours to destroy, written or not.
+        if (gui && ev.ab)
+          gui->getDiskWriter()->writeAudioBuffer(ev.track, ev.scene, ev.ab);
         delete ev.ab;
         gui->clipSaved();
       }

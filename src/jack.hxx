@@ -75,6 +75,8 @@ public:
   void inputTo(int place, float value);
   void inputToActive(int place, bool active);
   float getInputVolume() const { return inputVol; }
+  float getMasterVolume() const { return masterVol; }
+  float getReturnVolume() const { return returnVol; }
 
   // JACK thread, from the time manager: processes the next n frames of the current
   // period (the tracks, the metronome, the master mix and the meters).

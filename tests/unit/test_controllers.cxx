@@ -1,3 +1,4 @@
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -5,6 +6,7 @@
 
 #include "audiobuffer.hxx"
 #include "controllerupdater.hxx"
+#include "describe.hxx"
 #include "engine_fixture.hxx"
 
 TEST(AudioBufferTest, NamesAreCutTo20Characters)
@@ -143,60 +145,46 @@ TEST_F(EngineTest, RemovedControllersGoBackToTheInterface)
   EXPECT_EQ(handedBack[0], &a);
 }
 
-// The window's controller is the engine's first and turns each announcement into exactly
-// the record the interface applies.
-TEST_F(EngineTest, InterfaceControllerAnnouncesEachChangeAsOneRecord)
+// The window's controller is the engine's first and turns each notification into exactly
+// one record toward the interface, with these values.
+TEST_F(EngineTest, InterfaceControllerTurnsEveryNotificationIntoOneRecord)
 {
-  ControllerUpdater* u = jack->getControllerUpdater();
-  Controller* gui = u->getController(0);
+  Controller* gui = jack->getControllerUpdater()->getController(0);
   ASSERT_NE(gui, nullptr);
   EXPECT_STREQ(gui->getName(), "Vesko GUI");
+  struct Row {
+    std::function<void(Controller*)> notify;
+    const char* record;
+  };
+  const std::vector<Row> rows = {
+    {[](Controller* c) { c->masterInputVol(0.3f); }, "masterInputVol(0.3)"},
+    {[](Controller* c) { c->masterInputTo(2, 0.7f); }, "masterInputTo(2, 0.7)"},
+    {[](Controller* c) { c->masterInputToActive(3, 0.5f); }, "masterInputToActive(3, 1)"},
+    {[](Controller* c) { c->masterInputToActive(1, 0.f); }, "masterInputToActive(1, 0)"},
+    {[](Controller* c) { c->masterVolume(0.9f); }, "masterVol(0.9)"},
+    {[](Controller* c) { c->masterReturnVolume(0.4f); }, "masterReturn(1, 0.4)"},
+    {[](Controller* c) { c->metronomeEnable(true); }, "metronomeActive(1)"},
+    {[](Controller* c) { c->trackSend(4, 2, 0.25f); }, "trackSend(4, 2, 0.25)"},
+    {[](Controller* c) { c->trackSendActive(5, 1, true); }, "trackSendActive(5, 1, 1)"},
+    {[](Controller* c) { c->trackJackSend(6, 0.125f); }, "trackJackSend(6, 0.125)"},
+    {[](Controller* c) { c->trackJackSendActivate(7, false); }, "trackJackSendActivate(7, 0)"},
+    {[](Controller* c) { c->specialScene(2, 8); }, "gridSelectNewChosen(2, 8)"},
+    {[](Controller* c) { c->pan(1, -0.5f); }, "trackPan(1, -0.5)"},
+    {[](Controller* c) { c->volume(2, 0.6f); }, "trackVol(2, 0.6)"},
+    {[](Controller* c) { c->progress(3, 5, 0.25f); }, "looperProgress(3, 0.25)"},
+    {[](Controller* c) { c->recordArm(1, true); }, "trackRecordArm(1, 1)"},
+    {[](Controller* c) { c->recordArm(0, false); }, "trackRecordArm(0, 0)"},
+    {[](Controller* c) { c->setSceneState(7, 9, 5); }, "gridState(7, 9, 5)"},
+    {[](Controller* c) { c->launchScene(4); }, "gridLaunchScene(4)"},
+  };
   discardGui();
-  {
-    rtcheck::ProcessScope rt;
-    u->volume(2, 0.6f);
-    u->progress(3, 5, 0.25f);
-    u->recordArm(1, true);
-    u->masterInputToActive(3, true);
-    u->masterReturnVolume(0.4f);
-    u->setSceneState(7, 9, 5);
+  for (const Row& row : rows) {
+    {
+      rtcheck::ProcessScope rt;
+      row.notify(gui);
+    }
+    std::vector<std::string> got;
+    drainGui([&](int, const char* b) { got.push_back(describe(reinterpret_cast<const EventBase*>(b))); });
+    EXPECT_EQ(got, std::vector<std::string>{row.record});
   }
-  std::vector<int> types;
-  drainGui([&](int type, const char* b) {
-    types.push_back(type);
-    switch (type) {
-    case EVENT_TRACK_VOLUME: {
-      auto* e = reinterpret_cast<const EventTrackVol*>(b);
-      EXPECT_EQ(e->track, 2);
-      EXPECT_FLOAT_EQ(e->vol, 0.6f);
-      break;
-    }
-    case EVENT_LOOPER_PROGRESS: {
-      auto* e = reinterpret_cast<const EventLooperProgress*>(b);
-      EXPECT_EQ(e->track, 3);
-      EXPECT_FLOAT_EQ(e->progress, 0.25f);
-      break;
-    }
-    case EVENT_TRACK_RECORD_ARM:
-      EXPECT_FLOAT_EQ(reinterpret_cast<const EventTrackRecordArm*>(b)->recordArm, 1.f);
-      break;
-    case EVENT_MASTER_INPUT_TO_ACTIVE: {
-      auto* e = reinterpret_cast<const EventMasterInputToActive*>(b);
-      EXPECT_EQ(e->place, 3);
-      EXPECT_TRUE(e->active);
-      break;
-    }
-    case EVENT_MASTER_RETURN:
-      EXPECT_EQ(reinterpret_cast<const EventMasterReturn*>(b)->ret, 1);
-      break;
-    case EVENT_GRID_STATE: {
-      auto* e = reinterpret_cast<const EventGridState*>(b);
-      EXPECT_EQ(e->track * 100 + e->scene * 10 + e->state, 795);
-      break;
-    }
-    }
-  });
-  std::vector<int> expected = {EVENT_TRACK_VOLUME, EVENT_LOOPER_PROGRESS, EVENT_TRACK_RECORD_ARM,
-                               EVENT_MASTER_INPUT_TO_ACTIVE, EVENT_MASTER_RETURN, EVENT_GRID_STATE};
-  EXPECT_EQ(types, expected);
 }
