@@ -255,7 +255,8 @@ void drainGuiQueue()
         if (gui && ev.ab)
           gui->getDiskWriter()->writeAudioBuffer(ev.track, ev.scene, ev.ab);
         delete ev.ab;
-        gui->clipSaved();
+        if (gui)
+          gui->clipSaved();
       }
       break;
     }
