@@ -225,7 +225,9 @@ TEST(MidiController, APadFromThePreferencesDrivesTheLooperAndItsLampsFollow)
     device.send({0x90, 60, 127});
     usleep(400000);
   }
-  EXPECT_TRUE(waitUntil([&] { return std::fabs(publishedBpm(device) - 150) < 3; }, 4000))
+  // The taps are timed by this process's sleeps: on a loaded machine one can come 20 ms
+  // late, which is 7 BPM.
+  EXPECT_TRUE(waitUntil([&] { return std::fabs(publishedBpm(device) - 150) < 8; }, 4000))
     << publishedBpm(device);
   // The tempo fader's top is 220 BPM.
   device.send({0xB0, 10, 127});
