@@ -24,6 +24,7 @@
 #include "jack.hxx"
 #include "logger.hxx"
 #include "nsm.hxx"
+#include "sessionrescue.hxx"
 #include "signalflag.hxx"
 #include "widgets/image.hxx"
 
@@ -77,6 +78,7 @@ Gui::Gui(const char* argv0, bool withWindow)
   gui = this;
   diskWriter = new DiskWriter();
   diskReader = new DiskReader(diskWriter);
+  rescue = new SessionRescue(diskWriter);
   diskWriter->setState(&state);
   diskReader->setState(&state);
 
@@ -163,6 +165,7 @@ void Gui::buildWindow()
 Gui::~Gui()
 {
   delete nsm;
+  delete rescue;
   delete diskReader;
   delete diskWriter;
   Fl::remove_timeout(drainTimer, this);
@@ -436,6 +439,10 @@ void Gui::signalPollTimer(void* data)
                 jack->serverGoneReason()[0] ? jack->serverGoneReason() : "no reason given");
     self->setStatus("The JACK server has gone away: audio has stopped.");
   }
+  // The question waits until the engine has stopped for good; it may keep this timer
+  // in its dialog for as long as the performer takes to answer.
+  if (self->serverGoneReported && !signalFlag)
+    self->rescue->poll(self->preferences.projectsDir);
   if (signalFlag) {
     self->quit();
     return;

@@ -11,6 +11,7 @@
 class DiskReader;
 class DiskWriter;
 class NsmClient;
+class SessionRescue;
 class GTrack;
 class GMasterTrack;
 class Fl_Double_Window;
@@ -117,6 +118,7 @@ private:
   NsmClient* nsm = nullptr;
   DiskWriter* diskWriter = nullptr;
   DiskReader* diskReader = nullptr;
+  SessionRescue* rescue = nullptr;
   Preferences preferences;
   GuiState state;
 
