@@ -79,6 +79,23 @@ int toInt(double v)
   return (int)v;
 }
 
+// True when libsndfile found the audio data shorter than the header declares: it then
+// reads what is there without an error, and only its log says so.
+bool isCutShort(SNDFILE* f)
+{
+  char log[8192] = {};
+  sf_command(f, SFC_GET_LOG_INFO, log, sizeof(log) - 1);
+  for (const char* line = log; line && *line;) {
+    const char* end = strchr(line, '\n');
+    std::string text(line, end ? end - line : strlen(line));
+    if ((text.rfind("data :", 0) == 0 || text.rfind("SSND :", 0) == 0) &&
+        text.find("(should be") != std::string::npos)
+      return true;
+    line = end ? end + 1 : nullptr;
+  }
+  return false;
+}
+
 // Whole files only: a loop of more beats than this is a damaged file, not music.
 const int MAX_BEATS = 65536;
 } // namespace
@@ -224,7 +241,7 @@ void DiskReader::readClips(int track, cJSON* trackJson)
       VESKO_WARN("Track %i, clip %i is not a file name; skipped", track, scene);
     } else if (clip->valuestring[0]) {
       if (isPlainFileName(clip->valuestring))
-        loadSample(track, scene, sessionDir + "/audio/" + clip->valuestring);
+        loadSample(track, scene, sessionDir + "/audio/" + clip->valuestring, true);
       else
         VESKO_ERROR("Track %i, clip %i: \"%s\" is not a file in the session's audio directory; refused",
                     track, scene, clip->valuestring);
@@ -288,7 +305,7 @@ void DiskReader::readMaster(cJSON* root)
   }
 }
 
-int DiskReader::loadSample(int track, int scene, const std::string& path)
+int DiskReader::loadSample(int track, int scene, const std::string& path, bool wholeOnly)
 {
   if (track < 0 || track >= NTRACKS || scene < 0 || scene >= NSCENES) {
     VESKO_ERROR("Clip %i, %i is outside the grid; %s not loaded", track, scene, path.c_str());
@@ -306,6 +323,12 @@ int DiskReader::loadSample(int track, int scene, const std::string& path)
     sf_close(f);
     return 2;
   }
+  if (wholeOnly && isCutShort(f)) {
+    VESKO_ERROR("Clip %i, %i: %s is truncated (shorter than its header says); the clip stays empty",
+                track, scene, path.c_str());
+    sf_close(f);
+    return 2;
+  }
 
   const sf_count_t frames = info.frames;
   std::vector<float> left, right;
@@ -319,17 +342,32 @@ int DiskReader::loadSample(int track, int scene, const std::string& path)
 
   const sf_count_t BLOCK = 4096;
   std::vector<float> block(BLOCK * info.channels);
+  bool finite = true;
   for (;;) {
     sf_count_t n = sf_readf_float(f, block.data(), BLOCK);
     if (n <= 0)
       break;
     for (sf_count_t i = 0; i < n; i++) {
       const float* frame = &block[i * info.channels];
-      left.push_back(frame[0]);
-      right.push_back(info.channels > 1 ? frame[1] : frame[0]);
+      const float l = frame[0], r = info.channels > 1 ? frame[1] : frame[0];
+      finite = finite && std::isfinite(l) && std::isfinite(r);
+      left.push_back(l);
+      right.push_back(r);
     }
   }
+  const bool readError = sf_error(f) != SF_ERR_NO_ERROR;
+  if (readError)
+    VESKO_ERROR("Clip %i, %i: reading %s failed: %s; the clip stays empty", track, scene,
+                path.c_str(), sf_strerror(f));
   sf_close(f);
+  if (readError)
+    return 2;
+  // Infinities and NaNs are not sound: once in the mix they silence or deafen everything.
+  if (!finite) {
+    VESKO_ERROR("Clip %i, %i: %s holds samples that are not numbers; the clip stays empty",
+                track, scene, path.c_str());
+    return 2;
+  }
 
   if (samplerate > 0 && info.samplerate != samplerate) {
     VESKO_NOTE("%s%i%s%i", "Resampling from ", info.samplerate, " to ", samplerate);

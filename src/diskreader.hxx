@@ -23,7 +23,9 @@ public:
 
   // Loads any file libsndfile reads into clip (track, scene), resampled to the engine's
   // rate, with its beats from the audio.cfg beside it or from the beats dialog.
-  int loadSample(int track, int scene, const std::string& path);
+  // wholeOnly: the file is a session's own, written complete, so a file shorter than its
+  // header says is damaged and refused rather than loaded in part.
+  int loadSample(int track, int scene, const std::string& path, bool wholeOnly = false);
 
   // Reads the preferences file into prefs and sends the metronome settings to the engine.
   // A missing file gets the defaults written (and applied); returns 0, or 2 for a file that

@@ -34,6 +34,9 @@ public:
 
   std::string getSessionName() const { return sessionName; }
   std::string getSessionDir() const { return sessionDir; }
+  // Where initialize() last put the session, and whether a session manager chose it.
+  std::string getSessionParent() const { return sessionParent; }
+  bool isSessionManaged() const { return sessionManaged; }
 
   // What a session is saved from; the interface sets it once.
   void setState(const GuiState* s) { state = s; }

@@ -28,6 +28,7 @@
 #include "jack.hxx"
 #include "logger.hxx"
 #include "nsm.hxx"
+#include "sessionrescue.hxx"
 #include "signalflag.hxx"
 #include "widgets/image.hxx"
 
@@ -82,6 +83,7 @@ Gui::Gui(const char* argv0, bool withWindow)
   gui = this;
   diskWriter = new DiskWriter();
   diskReader = new DiskReader(diskWriter);
+  rescue = new SessionRescue(diskWriter);
   diskWriter->setState(&state);
   diskReader->setState(&state);
   diskReader->onProgress = [this](int done, int total) {
@@ -199,6 +201,7 @@ void Gui::askBeats(AudioBuffer* ab)
 Gui::~Gui()
 {
   delete nsm;
+  delete rescue;
   delete diskReader;
   delete diskWriter;
   Fl::remove_timeout(drainTimer, this);
@@ -504,6 +507,10 @@ void Gui::signalPollTimer(void* data)
                 jack->serverGoneReason()[0] ? jack->serverGoneReason() : "no reason given");
     self->setStatus("The JACK server has gone away: audio has stopped.");
   }
+  // The question waits until the engine has stopped for good; it may keep this timer
+  // in its dialog for as long as the performer takes to answer.
+  if (self->serverGoneReported && !signalFlag)
+    self->rescue->poll(self->preferences.projectsDir);
   if (signalFlag) {
     self->quit();
     return;

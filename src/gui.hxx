@@ -14,6 +14,7 @@ class DiskReader;
 class DiskWriter;
 class NsmClient;
 class OptionsWindow;
+class SessionRescue;
 class GTrack;
 class GMasterTrack;
 class Fl_Double_Window;
@@ -133,6 +134,7 @@ private:
   NsmClient* nsm = nullptr;
   DiskWriter* diskWriter = nullptr;
   DiskReader* diskReader = nullptr;
+  SessionRescue* rescue = nullptr;
   Preferences preferences;
   GuiState state;
 

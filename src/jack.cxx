@@ -390,17 +390,44 @@ void Jack::clearScratch(int n)
     memset(buffers.audio[b], 0, bytes);
 }
 
+// A server killed mid-period may leave the JACK thread inside a callback while its
+// shutdown notice already runs on another thread, and libjack promises nothing about a
+// callback after it. So the engine fences itself off: each callback counts itself running
+// and only then looks at the shutdown flag; the interface reads the flag and only then the
+// count (all sequentially consistent). Either the interface sees a callback still running,
+// or that callback sees the flag and leaves without touching the engine.
+bool Jack::enterCallback()
+{
+  callbacksRunning.fetch_add(1);
+  if (serverShutdown.load()) {
+    callbacksRunning.fetch_sub(1);
+    return false;
+  }
+  return true;
+}
+
+bool Jack::processStopped() const { return serverShutdown.load() && callbacksRunning.load() == 0; }
+
 int Jack::static_process(jack_nframes_t nframes, void* instance)
 {
-  return static_cast<Jack*>(instance)->process(nframes);
+  Jack* self = static_cast<Jack*>(instance);
+  if (!self->enterCallback())
+    return 0;
+  int r = self->process(nframes);
+  self->leaveCallback();
+  return r;
 }
 
 void Jack::static_timebase(jack_transport_state_t, jack_nframes_t, jack_position_t* pos,
                            int, void* instance)
 {
+  Jack* self = static_cast<Jack*>(instance);
+  if (!self->enterCallback())
+    return;
   // JACK guarantees the record only during this call: fill it here, from the state the
   // last process callback left, rather than keep the pointer.
-  static_cast<Jack*>(instance)->timeManager->writePosition(pos);
+  self->timeManager->writePosition(pos);
+  self->leaveCallback();
 }
 
 void Jack::static_shutdown(jack_status_t, const char* reason, void* instance)

@@ -44,6 +44,10 @@ public:
   // callback will not run again). Set from JACK's own notification thread.
   bool serverGone() const { return serverShutdown.load(); }
   const char* serverGoneReason() const { return shutdownReason; }
+  // Interface thread: true when the server is gone and no callback of ours is running;
+  // from then on none will touch the engine again, so the interface may read the clips'
+  // audio directly. False may just mean "not yet": ask again a little later.
+  bool processStopped() const;
 
   int getSamplerate() const { return samplerate; }
   int getBufferSize();
@@ -113,6 +117,11 @@ private:
   void fetchPortBuffers(jack_nframes_t nframes);
   void advancePortBuffers(int n);
   void reportLevels();
+
+  // JACK thread: false, touching nothing else, once the server is gone; otherwise marks a
+  // callback as running until leaveCallback().
+  bool enterCallback();
+  void leaveCallback() { callbacksRunning.fetch_sub(1); }
 
   static int static_process(jack_nframes_t nframes, void* instance);
   static void static_timebase(jack_transport_state_t, jack_nframes_t, jack_position_t* pos,
@@ -194,6 +203,8 @@ private:
   int uiUpdateConstant = 0;
 
   std::atomic<bool> serverShutdown{false};
+  // Callbacks of ours running now (process, timebase); see processStopped().
+  std::atomic<int> callbacksRunning{0};
   char shutdownReason[256] = {};
 };
 

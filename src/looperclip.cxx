@@ -367,6 +367,32 @@ void LooperClip::stopBufferMove()
   release(old);
 }
 
+AudioBuffer* LooperClip::rescue()
+{
+  if (!_hasAudio)
+    return nullptr;
+  AudioBuffer* b = audio.buf;
+  if (audio.old) {
+    // Frames still waiting in the old buffer: the move would have brought them over.
+    const int64_t count = audio.end - audio.moved;
+    if (count > 0) {
+      memcpy(b->getLeft().data() + audio.moved, audio.old->getLeft().data() + audio.moved,
+             sizeof(float) * (size_t)count);
+      memcpy(b->getRight().data() + audio.moved, audio.old->getRight().data() + audio.moved,
+             sizeof(float) * (size_t)count);
+    }
+    audio.moved = audio.end;
+  }
+  if (_isRecording) {
+    const int64_t frames = minFrames(_recordHead, b->getSize());
+    b->setLengthFrames(frames);
+    int beats = fpb > 0 ? (int)(frames / fpb + 0.5) : b->getBeats();
+    b->setBeats(beats > 0 ? beats : 1);
+    _isRecording = false;
+  }
+  return b->getLengthFrames() > 0 ? b : nullptr;
+}
+
 void LooperClip::record(int n, const float* inL, const float* inR)
 {
   const int64_t size = audio.buf->getSize();

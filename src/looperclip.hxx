@@ -97,6 +97,13 @@ public:
   // being moved into it (it would miss them).
   AudioBuffer* lendableBuffer() { return (_isRecording || _recordQueued || audio.old) ? nullptr : audio.buf; }
 
+  // Interface thread, only once the JACK thread can never run again (the server is gone):
+  // the clip's audio as a buffer ready to be written, or null when it holds none. A move
+  // into a larger buffer is completed first, and a clip that was still recording keeps
+  // every frame it took, its beats rounded to the nearest whole beat at the tempo then.
+  // The clip keeps the buffer.
+  AudioBuffer* rescue();
+
   // For tests: the buffer the clip plays and records.
   const AudioBuffer* buffer() const { return audio.buf; }
   bool saveUnderWay() const { return saveState != SAVE_IDLE; }

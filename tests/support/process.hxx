@@ -49,6 +49,8 @@ public:
   const std::string& name() const { return serverName; }
   // "JACK_DEFAULT_SERVER=<name>" and "JACK_NO_START_SERVER=1", for clients.
   std::vector<std::string> env() const;
+  // Sends the server a signal: SIGKILL for a server that dies without a word.
+  void signal(int sig) { server.signal(sig); }
 
 private:
   Child server;

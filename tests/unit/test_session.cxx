@@ -6,6 +6,7 @@
 #include <string>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <unistd.h>
 #include <vector>
 
 #include <cjson/cJSON.h>
@@ -528,4 +529,77 @@ TEST_F(SessionFiles, AForgedFrameCountDoesNotExhaustMemory)
     EXPECT_LT(b->getSize(), 1 << 20);
     delete b;
   }
+}
+
+// A session whose WAV files were damaged after the save: each damaged clip stays empty with
+// an error line naming it, and every other clip loads whole.
+TEST_F(SessionFiles, DamagedClipFilesStayEmptyAndTheRestLoad)
+{
+  std::vector<AudioBuffer*> clips = {clip(20000, 4, "intact", 1), clip(20000, 4, "cut", 2),
+                                     clip(20000, 4, "garbage", 3), clip(20000, 4, "nan", 4),
+                                     clip(30000, 8, "intact too", 5)};
+  state.tracks[7].clipNames[9] = "intact too";
+  ASSERT_EQ(save("damaged", {{0, 0, clips[0]}, {1, 2, clips[1]}, {2, 3, clips[2]},
+                             {3, 4, clips[3]}, {7, 9, clips[4]}}),
+            0)
+    << log;
+  const std::string audio = root + "/sessions/damaged.vesko/audio/";
+
+  // Cut in the middle of the sample data, as a full disk or a copy cut short leaves it.
+  struct stat st;
+  ASSERT_EQ(stat((audio + "t_1_s_2.wav").c_str(), &st), 0);
+  ASSERT_EQ(truncate((audio + "t_1_s_2.wav").c_str(), st.st_size / 2 + 3), 0);
+  // Not a sound file at all.
+  std::mt19937 rng(9);
+  std::string junk(5000, '\0');
+  for (char& c : junk)
+    c = (char)(rng() & 0xff);
+  ASSERT_TRUE(fileutil::writeFileAtomically(audio + "t_2_s_3.wav", junk));
+  // A well-formed file whose samples are not numbers.
+  {
+    SF_INFO info{};
+    info.samplerate = 48000;
+    info.channels = 2;
+    info.format = SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+    SNDFILE* f = sf_open((audio + "t_3_s_4.wav").c_str(), SFM_WRITE, &info);
+    ASSERT_NE(f, nullptr);
+    std::vector<float> data(2000, 0.25f);
+    data[777] = NAN;
+    data[1500] = INFINITY;
+    ASSERT_EQ(sf_writef_float(f, data.data(), 1000), 1000);
+    sf_close(f);
+  }
+
+  takeDspRecords();
+  state = GuiState();
+  testing::internal::CaptureStdout();
+  EXPECT_EQ(reader->readSession(root + "/sessions/damaged.vesko"), 0);
+  std::string out = testing::internal::GetCapturedStdout();
+
+  EXPECT_NE(out.find("Clip 1, 2: " + audio + "t_1_s_2.wav is truncated"), std::string::npos) << out;
+  EXPECT_NE(out.find(audio + "t_2_s_3.wav"), std::string::npos) << out;
+  EXPECT_NE(out.find("Clip 3, 4: " + audio + "t_3_s_4.wav holds samples that are not numbers"),
+            std::string::npos)
+    << out;
+
+  std::vector<std::pair<int, int>> loaded;
+  for (const Record& r : takeDspRecords()) {
+    if (r.type != EVENT_LOOPER_LOAD)
+      continue;
+    const auto& ev = r.as<EventLooperLoad>();
+    loaded.push_back({ev.track, ev.clip});
+    AudioBuffer* original = ev.track == 0 ? clips[0] : clips[4];
+    ASSERT_EQ(ev.audioBuffer->getLengthFrames(), original->getLengthFrames());
+    EXPECT_EQ(ev.audioBuffer->getBeats(), original->getBeats());
+    EXPECT_EQ(0, memcmp(ev.audioBuffer->getLeft().data(), original->getLeft().data(),
+                        sizeof(float) * original->getLengthFrames()));
+    EXPECT_EQ(0, memcmp(ev.audioBuffer->getRight().data(), original->getRight().data(),
+                        sizeof(float) * original->getLengthFrames()));
+    delete ev.audioBuffer;
+  }
+  EXPECT_EQ(loaded, (std::vector<std::pair<int, int>>{{0, 0}, {7, 9}}));
+  EXPECT_EQ(state.tracks[1].clipNames[2], "") << "a refused clip shows no name";
+  EXPECT_EQ(state.tracks[7].clipNames[9], "intact too");
+  for (AudioBuffer* b : clips)
+    delete b;
 }
