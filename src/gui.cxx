@@ -277,6 +277,10 @@ void Gui::quit()
     audioEditor->hide();
   if (window)
     window->hide();
+  // A question left open (a dialog, a file chooser) runs a loop of its own that only ends
+  // when its window goes: without this a signal would wait for someone to answer it.
+  while (Fl_Window* open = Fl::first_window())
+    open->hide();
   quitting = true;
 }
 

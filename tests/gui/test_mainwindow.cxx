@@ -1,6 +1,7 @@
 // The main window as a whole: its keyboard map, the quit paths, the header menu and how
 // the engine's announcements reach the strips.
 
+#include <csignal>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -24,6 +25,7 @@
 #include "gmastertrack.hxx"
 #include "gtrack.hxx"
 #include "gui.hxx"
+#include "signalflag.hxx"
 #include "window_fixture.hxx"
 
 // X last: its macros clash with the test framework's names.
@@ -585,4 +587,15 @@ TEST_F(MainWindowTest, SessionSaveShowsItsProgressAndItsEnd)
   toGui(&finish);
   handleGuiEvents();
   EXPECT_EQ(g->getStatus(), "Session saved: gig");
+}
+
+// A signal while a question is open ends the question and quits: nobody has to answer it.
+TEST_F(MainWindowTest, ASignalQuitsEvenWithADialogOpen)
+{
+  Fl::add_timeout(0.05, [](void*) { signalFlag = SIGINT; });
+  int answer = dialog::choice("Really Quit?", "Cancel", "Quit", nullptr);
+  signalFlag = 0;
+  EXPECT_EQ(answer, 0) << "the dialog was closed, not answered";
+  EXPECT_TRUE(g->isQuitting());
+  EXPECT_EQ(Fl::first_window(), nullptr);
 }
