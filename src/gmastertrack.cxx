@@ -298,11 +298,12 @@ void GMasterTrack::setTapTempo(bool pressed)
 
 void GMasterTrack::setBarBeat(int bar, int beat)
 {
+  // -1: no beat reported yet.
   int r = beat % 4;
   if (r < 0)
     r += 4;
   for (int i = 0; i < 4; i++)
-    beatLamps[i]->value(beat >= 0 && i == 3 - r);
+    beatLamps[i]->value(beat != -1 && i == 3 - r);
 }
 
 int GMasterTrack::litBeatLamp() const
