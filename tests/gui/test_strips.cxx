@@ -212,11 +212,10 @@ TEST_F(StripTest, DialsAndFadersSendWhereTheyEnd)
     {"input to crossfade", 205, 89, 0.0, 0, -50, {EVENT_MASTER_INPUT_TO, -1, 2, 0.5f}},
     {"input to mix", 250, 89, 0.0, 0, -60, {EVENT_MASTER_INPUT_TO, -1, 1, 0.6f}},
     {"master fader", 254, 543, 0.78, 0, 54, {EVENT_MASTER_VOL, -1, -1, 0.53f}},
-    {"return", 209, 625, 1.0, 0, 40, {EVENT_MASTER_RETURN, -1, 1, 0.6f}},
-    // The tempo dial shows below the return dial, which covers its upper part.
-    {"tempo fully up", 209, 657, 0.375, 0, -200, {EVENT_TIME_BPM, -1, -1, 220.f}},
-    {"tempo fully down", 209, 657, 0.375, 0, 200, {EVENT_TIME_BPM, -1, -1, 60.f}},
-    {"tempo cut to a whole bpm", 209, 657, 0.5, 0, -3, {EVENT_TIME_BPM, -1, -1, 144.f}},
+    {"return", 209, 572, 1.0, 0, 40, {EVENT_MASTER_RETURN, -1, 1, 0.6f}},
+    {"tempo fully up", 209, 630, 0.375, 0, -200, {EVENT_TIME_BPM, -1, -1, 220.f}},
+    {"tempo fully down", 209, 630, 0.375, 0, 200, {EVENT_TIME_BPM, -1, -1, 60.f}},
+    {"tempo cut to a whole bpm", 209, 630, 0.5, 0, -3, {EVENT_TIME_BPM, -1, -1, 144.f}},
   };
   show();
   for (const Case& c : cases) {
@@ -527,9 +526,9 @@ TEST_F(StripTest, GesturesKeepTheWindowStateInStep)
   EXPECT_FALSE(t.jackSendActive);
   EXPECT_FALSE(t.recordArm);
 
-  drag(209, 657, 0.5, 0, -3);
+  drag(209, 630, 0.5, 0, -3);
   EXPECT_EQ(m.bpm, 144);
-  drag(209, 625, 1.0, 0, 40);
+  drag(209, 572, 1.0, 0, 40);
   EXPECT_FLOAT_EQ(m.returnVolume, 0.6f);
   drag(254, 543, 0.78, 0, 54);
   EXPECT_FLOAT_EQ(m.fader, 0.53f);
