@@ -60,7 +60,7 @@ static void askTempo()
 {
   char prompt[64];
   snprintf(prompt, sizeof prompt, "Enter BPM value (range %d and %d):", MIN_BPM, MAX_BPM);
-  const char* answer = dialog::input(prompt, "");
+  const char* answer = dialog::input(prompt);
   if (!answer)
     return;
   int bpm = atoi(answer);

@@ -4,7 +4,7 @@
 
 #include <cmath>
 #include <cstdlib>
-#include <cstring>
+#include <filesystem>
 #include <string>
 #include <sys/stat.h>
 #include <vector>
@@ -546,6 +546,8 @@ TEST_F(StripTest, GesturesKeepTheWindowStateInStep)
     setenv("HOME", savedHome.c_str(), 1);
   else
     unsetenv("HOME");
+  std::error_code ignored;
+  std::filesystem::remove_all(tmpl, ignored);
 }
 
 TEST_F(StripTest, ScreenshotOfATrackAndTheMaster)
