@@ -60,7 +60,7 @@ static void askTempo()
 {
   char prompt[64];
   snprintf(prompt, sizeof prompt, "Enter BPM value (range %d and %d):", MIN_BPM, MAX_BPM);
-  const char* answer = dialog::input(prompt, "");
+  const char* answer = dialog::input(prompt);
   if (!answer)
     return;
   int bpm = atoi(answer);
@@ -219,8 +219,10 @@ GMasterTrack::GMasterTrack(int x, int y, int w, int h, const char* n)
     lowerBox(x + 5, y + 422, 140, 232), transport(x + w / 2 - 18, y + 436, 44, 28, "Stop"),
     tapButton(x + w / 2 - 18, y + 469, 44, 28, "Tap"),
     metronomeButton(x + w / 2 - 18, y + 502, 44, 28, "Metro"),
-    tempoDial(x + w / 2 - 18, y + 617, 45, 38, "BPM"),
-    returnDial(x + w / 2 - 18, y + 601, 45, 38, "Return"),
+    // Inside the lower panel; the return dial sits above it, its name beneath it, so that
+    // neither covers the other.
+    tempoDial(x + w / 2 - 18, y + 601, 45, 38, "BPM"),
+    returnDial(x + w / 2 - 18, y + 543, 45, 38, "Return"),
     inputVolume(x + 9, y + 30, 132, 30),
     inputToSendActive(x + w * 2 / 10 - 20, y + 96, 40, 26, "Snd"),
     inputToSend(x + w * 2 / 10 - 15, y + 64, 30, 30),
@@ -240,7 +242,7 @@ GMasterTrack::GMasterTrack(int x, int y, int w, int h, const char* n)
 
   tempoDial.align(FL_ALIGN_CENTER);
   tempoDial.callback(tempoCallback, this);
-  returnDial.align(FL_ALIGN_CENTER);
+  returnDial.align(FL_ALIGN_BOTTOM);
   returnDial.value(1.0);
   returnDial.callback(returnCallback, this);
 
@@ -298,11 +300,12 @@ void GMasterTrack::setTapTempo(bool pressed)
 
 void GMasterTrack::setBarBeat(int bar, int beat)
 {
+  // -1: no beat reported yet.
   int r = beat % 4;
   if (r < 0)
     r += 4;
   for (int i = 0; i < 4; i++)
-    beatLamps[i]->value(beat >= 0 && i == 3 - r);
+    beatLamps[i]->value(beat != -1 && i == 3 - r);
 }
 
 int GMasterTrack::litBeatLamp() const
