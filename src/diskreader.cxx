@@ -338,21 +338,54 @@ int DiskReader::loadSample(int track, int scene, const std::string& path)
     int converter = resampleQuality == 0 ? SRC_LINEAR
                     : resampleQuality == 2 ? SRC_SINC_BEST_QUALITY
                                            : SRC_SINC_FASTEST;
-    for (int ch = 0; ch < 2; ch++) {
-      std::vector<float>& in = ch ? right : left;
-      std::vector<float> out(outFrames, 0.f);
+    if (converter == SRC_LINEAR) {
+      // Channel by channel: the two-channel linear converter reads past a one-frame input.
+      for (int ch = 0; ch < 2; ch++) {
+        std::vector<float>& in = ch ? right : left;
+        std::vector<float> out(outFrames, 0.f);
+        SRC_DATA data;
+        memset(&data, 0, sizeof(data));
+        data.data_in = in.data();
+        data.input_frames = (long)in.size();
+        data.data_out = out.data();
+        data.output_frames = outFrames;
+        data.src_ratio = ratio;
+        int err = src_simple(&data, converter, 1);
+        log_message(err ? LOG_ERROR : LOG_NOTE, "Vesko", __FILE__, __func__, __LINE__, "%s%i%s%i",
+                    ch ? "Resampling R finished, from " : "Resampling L finished, from ",
+                    (int)data.input_frames_used, " to ", (int)data.output_frames_gen);
+        in.swap(out);
+      }
+    } else {
+      // Both channels in one pass: a sinc converter works out each output frame's filter
+      // once for all channels, so two channels cost little more than one.
+      const size_t inFrames = left.size();
+      std::vector<float> in(2 * inFrames);
+      for (size_t i = 0; i < inFrames; i++) {
+        in[2 * i] = left[i];
+        in[2 * i + 1] = right[i];
+      }
+      std::vector<float>().swap(left);
+      std::vector<float>().swap(right);
+      std::vector<float> out(2 * (size_t)outFrames, 0.f);
       SRC_DATA data;
       memset(&data, 0, sizeof(data));
       data.data_in = in.data();
-      data.input_frames = (long)in.size();
+      data.input_frames = (long)inFrames;
       data.data_out = out.data();
       data.output_frames = outFrames;
       data.src_ratio = ratio;
-      int err = src_simple(&data, converter, 1);
+      int err = src_simple(&data, converter, 2);
       log_message(err ? LOG_ERROR : LOG_NOTE, "Vesko", __FILE__, __func__, __LINE__, "%s%i%s%i",
-                  ch ? "Resampling R finished, from " : "Resampling L finished, from ",
-                  (int)data.input_frames_used, " to ", (int)data.output_frames_gen);
-      in.swap(out);
+                  "Resampling finished, from ", (int)data.input_frames_used, " to ",
+                  (int)data.output_frames_gen);
+      std::vector<float>().swap(in);
+      left.resize(outFrames);
+      right.resize(outFrames);
+      for (long i = 0; i < outFrames; i++) {
+        left[i] = out[2 * i];
+        right[i] = out[2 * i + 1];
+      }
     }
   } else if (samplerate <= 0) {
     VESKO_WARN("The engine's sample rate is not known yet; %s is loaded without resampling",
