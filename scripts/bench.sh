@@ -94,7 +94,8 @@ if not v:
     print("%-52s %10s %20s %8s %7s" % (name, "-", "-", aim, "-")); sys.exit()
 m = statistics.median(v)
 ratio = "%.2f" % (m / float(aim)) if aim != "-" else "-"
-print("%-52s %9.3f%s %9.3f .. %-8.3f %7s%s %7s" % (name, m, unit, min(v), max(v), aim, unit, ratio))
+shown = aim + unit if aim != "-" else "-"
+print("%-52s %9.3f%s %9.3f .. %-8.3f %8s %7s" % (name, m, unit, min(v), max(v), shown, ratio))
 EOF
 }
 printf "%-52s %10s %20s %8s %7s\n" figure median "spread (min .. max)" aim ratio
