@@ -98,6 +98,37 @@ bool isCutShort(SNDFILE* f)
 
 // Whole files only: a loop of more beats than this is a damaged file, not music.
 const int MAX_BEATS = 65536;
+
+// Feeds n interleaved stereo frames to a two-channel converter and appends what it makes to
+// l and r; `last` says no frames follow, and drains it. Returns the converter's error or 0.
+int resampleBlock(SRC_STATE* state, float ratio, const float* in, long n, bool last,
+                  std::vector<float>& l, std::vector<float>& r)
+{
+  const long OUT = 4096;
+  float out[2 * OUT];
+  for (;;) {
+    SRC_DATA data;
+    memset(&data, 0, sizeof(data));
+    data.data_in = in;
+    data.input_frames = n;
+    data.data_out = out;
+    data.output_frames = OUT;
+    data.src_ratio = ratio;
+    data.end_of_input = last ? 1 : 0;
+    if (int err = src_process(state, &data))
+      return err;
+    for (long i = 0; i < data.output_frames_gen; i++) {
+      l.push_back(out[2 * i]);
+      r.push_back(out[2 * i + 1]);
+    }
+    in += 2 * data.input_frames_used;
+    n -= data.input_frames_used;
+    if (n == 0 && (!last || data.output_frames_gen == 0))
+      return 0;
+    if (data.input_frames_used == 0 && data.output_frames_gen == 0)
+      return 0; // no progress: nothing more will come
+  }
+}
 } // namespace
 
 DiskReader::DiskReader(DiskWriter* w) : lastSampleDir(fileutil::home()), writer(w) {}
@@ -331,35 +362,75 @@ int DiskReader::loadSample(int track, int scene, const std::string& path, bool w
   }
 
   const sf_count_t frames = info.frames;
+  const bool resample = samplerate > 0 && info.samplerate != samplerate;
+  const float ratio = resample ? (float)samplerate / (float)info.samplerate : 1.f;
+  const int converter = resampleQuality == 0 ? SRC_LINEAR
+                        : resampleQuality == 2 ? SRC_SINC_BEST_QUALITY
+                                               : SRC_SINC_FASTEST;
+  // The sinc converters resample while the file is read, both channels in one pass: they
+  // work out each output frame's filter once for all channels, and no copy of the whole
+  // file is made. The linear one runs afterwards, channel by channel: its two-channel form
+  // reads past a one-frame input.
+  SRC_STATE* stream = nullptr;
+  if (resample && converter != SRC_LINEAR) {
+    int err = 0;
+    stream = src_new(converter, 2, &err);
+    if (!stream) {
+      VESKO_ERROR("File %s, Error %s", path.c_str(), src_strerror(err));
+      sf_close(f);
+      return 2;
+    }
+  }
+
   std::vector<float> left, right;
   // The header's frame count is only a claim: reserve what a sane file would need and let
   // the channels grow with what is really read.
   const sf_count_t claim = frames < (sf_count_t)1 << 24 ? frames : (sf_count_t)1 << 24;
-  left.reserve(claim);
-  right.reserve(claim);
+  const size_t reserved = stream ? (size_t)((float)claim * ratio) + 16 : (size_t)claim;
+  left.reserve(reserved);
+  right.reserve(reserved);
   VESKO_NOTE("Loading file with  %i chnls, frames %i, bufferL size %i bufferR size %i",
              info.channels, (int)frames, (int)frames, (int)frames);
 
   const sf_count_t BLOCK = 4096;
-  std::vector<float> block(BLOCK * info.channels);
+  std::vector<float> block(BLOCK * info.channels), next(BLOCK * info.channels);
+  std::vector<float> stereo(stream ? 2 * BLOCK : 0);
+  long framesRead = 0, generated = 0;
+  int err = 0;
   bool finite = true;
-  for (;;) {
-    sf_count_t n = sf_readf_float(f, block.data(), BLOCK);
-    if (n <= 0)
-      break;
-    for (sf_count_t i = 0; i < n; i++) {
-      const float* frame = &block[i * info.channels];
-      const float l = frame[0], r = info.channels > 1 ? frame[1] : frame[0];
-      finite = finite && std::isfinite(l) && std::isfinite(r);
-      left.push_back(l);
-      right.push_back(r);
+  sf_count_t n = sf_readf_float(f, block.data(), BLOCK);
+  while (n > 0) {
+    // One block ahead: the converter must be told which block is the last.
+    const sf_count_t following = sf_readf_float(f, next.data(), BLOCK);
+    if (stream) {
+      for (sf_count_t i = 0; i < n; i++) {
+        const float* frame = &block[i * info.channels];
+        stereo[2 * i] = frame[0];
+        stereo[2 * i + 1] = info.channels > 1 ? frame[1] : frame[0];
+        finite = finite && std::isfinite(stereo[2 * i]) && std::isfinite(stereo[2 * i + 1]);
+      }
+      if (err == 0)
+        err = resampleBlock(stream, ratio, stereo.data(), (long)n, following <= 0, left, right);
+    } else {
+      for (sf_count_t i = 0; i < n; i++) {
+        const float* frame = &block[i * info.channels];
+        const float l = frame[0], r = info.channels > 1 ? frame[1] : frame[0];
+        finite = finite && std::isfinite(l) && std::isfinite(r);
+        left.push_back(l);
+        right.push_back(r);
+      }
     }
+    framesRead += (long)n;
+    block.swap(next);
+    n = following;
   }
   const bool readError = sf_error(f) != SF_ERR_NO_ERROR;
   if (readError)
     VESKO_ERROR("Clip %i, %i: reading %s failed: %s; the clip stays empty", track, scene,
                 path.c_str(), sf_strerror(f));
   sf_close(f);
+  if ((readError || !finite) && stream)
+    src_delete(stream);
   if (readError)
     return 2;
   // Infinities and NaNs are not sound: once in the mix they silence or deafen everything.
@@ -369,28 +440,35 @@ int DiskReader::loadSample(int track, int scene, const std::string& path, bool w
     return 2;
   }
 
-  if (samplerate > 0 && info.samplerate != samplerate) {
+  if (resample) {
     VESKO_NOTE("%s%i%s%i", "Resampling from ", info.samplerate, " to ", samplerate);
-    float ratio = (float)samplerate / (float)info.samplerate;
-    long outFrames = (long)((float)left.size() * ratio);
-    int converter = resampleQuality == 0 ? SRC_LINEAR
-                    : resampleQuality == 2 ? SRC_SINC_BEST_QUALITY
-                                           : SRC_SINC_FASTEST;
-    for (int ch = 0; ch < 2; ch++) {
-      std::vector<float>& in = ch ? right : left;
-      std::vector<float> out(outFrames, 0.f);
-      SRC_DATA data;
-      memset(&data, 0, sizeof(data));
-      data.data_in = in.data();
-      data.input_frames = (long)in.size();
-      data.data_out = out.data();
-      data.output_frames = outFrames;
-      data.src_ratio = ratio;
-      int err = src_simple(&data, converter, 1);
+    const long outFrames = (long)((float)framesRead * ratio);
+    if (stream) {
+      generated = (long)left.size();
+      src_delete(stream);
+      // As many frames as the rates ask for: what the converter made, cut or padded.
+      left.resize(outFrames, 0.f);
+      right.resize(outFrames, 0.f);
       log_message(err ? LOG_ERROR : LOG_NOTE, "Vesko", __FILE__, __func__, __LINE__, "%s%i%s%i",
-                  ch ? "Resampling R finished, from " : "Resampling L finished, from ",
-                  (int)data.input_frames_used, " to ", (int)data.output_frames_gen);
-      in.swap(out);
+                  "Resampling finished, from ", (int)framesRead, " to ",
+                  (int)(generated < outFrames ? generated : outFrames));
+    } else {
+      for (int ch = 0; ch < 2; ch++) {
+        std::vector<float>& in = ch ? right : left;
+        std::vector<float> out(outFrames, 0.f);
+        SRC_DATA data;
+        memset(&data, 0, sizeof(data));
+        data.data_in = in.data();
+        data.input_frames = (long)in.size();
+        data.data_out = out.data();
+        data.output_frames = outFrames;
+        data.src_ratio = ratio;
+        err = src_simple(&data, converter, 1);
+        log_message(err ? LOG_ERROR : LOG_NOTE, "Vesko", __FILE__, __func__, __LINE__, "%s%i%s%i",
+                    ch ? "Resampling R finished, from " : "Resampling L finished, from ",
+                    (int)data.input_frames_used, " to ", (int)data.output_frames_gen);
+        in.swap(out);
+      }
     }
   } else if (samplerate <= 0) {
     VESKO_WARN("The engine's sample rate is not known yet; %s is loaded without resampling",

@@ -11,6 +11,7 @@
 
 #include <cjson/cJSON.h>
 #include <gtest/gtest.h>
+#include <samplerate.h>
 #include <sndfile.h>
 
 #include "audiobuffer.hxx"
@@ -382,6 +383,56 @@ TEST_F(SessionFiles, SamplesOfEveryFormatRateAndQuality)
       delete b;
     }
   }
+}
+
+// The sinc converters run while the file is read, block by block: the frames must be the
+// ones the converter makes from the whole file at once, across block boundaries, to the
+// last frame, each channel on its side.
+TEST_F(SessionFiles, AStreamedResampleIsTheConverterOnTheWholeFile)
+{
+  const std::string dir = root + "/rates";
+  fileutil::makeDirectory(dir);
+  ASSERT_TRUE(fileutil::writeFileAtomically(
+    dir + "/audio.cfg", R"({"m.wav": {"beats": 1}, "s.wav": {"beats": 1}})"));
+  for (int quality : {1, 2})
+    for (int frames : {3 * 4096, 3 * 4096 + 123})
+      for (int channels : {1, 2}) {
+        const std::string path = dir + (channels == 1 ? "/m.wav" : "/s.wav");
+        makeSoundFile(path, SF_FORMAT_WAV | SF_FORMAT_FLOAT, channels, 44100, frames);
+        std::vector<float> stereo(2 * frames);
+        for (int i = 0; i < frames; i++)
+          for (int c = 0; c < 2; c++)
+            stereo[2 * i + c] = 0.5f * sinf(i * 0.01f * ((channels == 1 ? 0 : c) + 1));
+        const float ratio = 48000.f / 44100.f;
+        const long outFrames = (long)((float)frames * ratio);
+        std::vector<float> whole(2 * outFrames, 0.f);
+        SRC_DATA data{};
+        data.data_in = stereo.data();
+        data.input_frames = frames;
+        data.data_out = whole.data();
+        data.output_frames = outFrames;
+        data.src_ratio = ratio;
+        ASSERT_EQ(src_simple(&data, quality == 1 ? SRC_SINC_FASTEST : SRC_SINC_BEST_QUALITY, 2), 0);
+
+        fileutil::makeDirectory(root + "/.config/morvit/vesko");
+        ASSERT_TRUE(fileutil::writeFileAtomically(root + "/.config/morvit/vesko/vesko.prfs",
+                                                  "{\"resampleQuality\": " + std::to_string(quality) + "}"));
+        Preferences p;
+        testing::internal::CaptureStdout();
+        reader->loadPreferences(p);
+        EXPECT_EQ(reader->loadSample(0, 0, path), 0);
+        testing::internal::GetCapturedStdout();
+        std::vector<AudioBuffer*> loaded = loadedBuffers(takeDspRecords());
+        ASSERT_EQ(loaded.size(), 1u);
+        std::vector<float> left(outFrames), right(outFrames);
+        for (long i = 0; i < outFrames; i++) {
+          left[i] = whole[2 * i];
+          right[i] = whole[2 * i + 1];
+        }
+        EXPECT_EQ(loaded[0]->getLeft(), left) << frames << " frames, " << channels << " channels, quality " << quality;
+        EXPECT_EQ(loaded[0]->getRight(), right) << frames << " frames, " << channels << " channels, quality " << quality;
+        delete loaded[0];
+      }
 }
 
 TEST_F(SessionFiles, BeatsComeFromAudioCfgOrTheDialog)
