@@ -629,7 +629,9 @@ void Gui::showState()
       if (cs->getClipName(sc) != s.clipNames[sc])
         cs->setClipName(sc, s.clipNames[sc]);
     }
-    cs->setSpecial(t == state.selectedTrack ? state.selectedScene : -1);
+    const int special = t == state.selectedTrack ? state.selectedScene : -1;
+    if (cs->getSpecial() != special) // a redraw each time otherwise, thirty times a second
+      cs->setSpecial(special);
   }
 
   if (!masterTrack)

@@ -261,14 +261,15 @@ TEST_F(StripTest, TrackLampsAskOrToggle)
      {EVENT_TRACK_RECORD_ARM, 1, -1, 0}, true},
   };
   show();
+  GTrack* strip = track;
   for (const Case& c : cases) {
     SCOPED_TRACE(c.what);
-    (track->*c.set)(c.litBefore);
+    (strip->*c.set)(c.litBefore);
     click(c.x, c.y);
     std::vector<Sent> sent = takeSent();
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_EQ(sent[0], c.sent);
-    EXPECT_EQ((track->*c.get)(), c.litAfter);
+    EXPECT_EQ((strip->*c.get)(), c.litAfter);
   }
 }
 

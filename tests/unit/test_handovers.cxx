@@ -142,8 +142,9 @@ TEST_F(HandOverTest, ASessionCopyIsFreedEvenWithoutAnInterface)
   fromEngine(EventStateSaveBuffer(0, 0, ramp(1.f), false));
   fromEngine(EventStateSaveBuffer(0, 1, lent, true));
   handleGuiEvents();
-  if (rtcheck::counting()) // the sanitizer build sees a leak instead
+  if (rtcheck::counting()) { // the sanitizer build sees a leak instead
     EXPECT_LE(bytesInUse(), before + 1000000) << "the copy was not freed";
+  }
   EXPECT_EQ(lent->getLeft()[BIG - 1], 5.f + (float)((BIG - 1) % 1000)) << "the clip's buffer is intact";
   delete lent;
 }
@@ -199,8 +200,9 @@ TEST_F(InterfaceSaveTest, SessionCopiesAreWrittenThenFreed)
   fromEngine(EventStateSaveBuffer(7, 9, b, false));
   fromEngine(EventStateSaveFinish());
   handleGuiEvents();
-  if (rtcheck::counting())
+  if (rtcheck::counting()) {
     EXPECT_LT(bytesInUse() + 2 * 7000000, before) << "both copies freed";
+  }
 
   const std::string dir = home + "/live.vesko";
   EXPECT_EQ(wavLeft(dir + "/audio/t_1_s_2.wav"), wantA);
@@ -228,8 +230,9 @@ TEST_F(InterfaceSaveTest, ALentClipGoesToTheChosenFileOnlyAndIsKept)
   handleGuiEvents();
   std::string out = testing::internal::GetCapturedStdout();
   EXPECT_NE(out.find("no file was chosen"), std::string::npos) << out;
-  if (rtcheck::counting())
+  if (rtcheck::counting()) {
     EXPECT_GT(bytesInUse() + 1000000, before) << "the clip's buffer was freed";
+  }
   fromEngine(EventStateSaveFinish());
   handleGuiEvents();
   EXPECT_FALSE(std::filesystem::exists(home + "/open.vesko/audio/t_3_s_4.wav"));
