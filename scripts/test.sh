@@ -49,6 +49,10 @@ supp="$(pwd)/tests/lsan.supp"
    LSAN_OPTIONS=suppressions="$supp" \
    ctest --output-on-failure -j"$(nproc)" "$@")
 
+# The tests where the engine and the interface run at once, under ThreadSanitizer.
+echo "== engine tests under TSan"
+bash scripts/tsan.sh "$@"
+
 # Every reader of outside input, fuzzed briefly from its seeds.
 echo "== fuzzing"
 bash scripts/fuzz.sh "${VESKO_FUZZ_SECONDS:-15}"

@@ -21,6 +21,14 @@ extern void* processGuiMem;
 // Creates both queues and both peek headers; called once at start-up.
 void createEventQueues();
 
+// The reader's side of either queue, for its one reader thread. Same meaning as the
+// jack_ringbuffer calls of the same names; records must go through these (and the
+// writers below) so that a ThreadSanitizer build sees the queue's ordering.
+size_t queueReadSpace(jack_ringbuffer_t* rb);
+void queuePeek(jack_ringbuffer_t* rb, char* dest, size_t size);
+void queueRead(jack_ringbuffer_t* rb, char* dest, size_t size);
+void queueReadAdvance(jack_ringbuffer_t* rb, size_t size);
+
 // Interface thread.
 void writeToDspRingbuffer(EventBase* e);
 // JACK thread (or the interface thread before the engine runs).

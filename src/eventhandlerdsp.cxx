@@ -24,11 +24,11 @@ namespace
 template <class T> T takeRecord()
 {
   T ev;
-  jack_ringbuffer_read(rbToDsp, reinterpret_cast<char*>(&ev), sizeof(T));
+  queueRead(rbToDsp, reinterpret_cast<char*>(&ev), sizeof(T));
   return ev;
 }
 
-void skipRecord(uint32_t size) { jack_ringbuffer_read_advance(rbToDsp, size); }
+void skipRecord(uint32_t size) { queueReadAdvance(rbToDsp, size); }
 
 // The clip a record from the interface names, or null when it names none.
 LooperClip* clipOf(int track, int scene)
@@ -54,11 +54,11 @@ void handleDspEvents()
   // Hand-overs that found no room last period go first, ahead of anything new.
   retryHandOversToGui();
 
-  while (jack_ringbuffer_read_space(rbToDsp) >= sizeof(EventBase)) {
-    jack_ringbuffer_peek(rbToDsp, static_cast<char*>(processDspMem), sizeof(EventBase));
+  while (queueReadSpace(rbToDsp) >= sizeof(EventBase)) {
+    queuePeek(rbToDsp, static_cast<char*>(processDspMem), sizeof(EventBase));
     const EventBase* header = static_cast<const EventBase*>(processDspMem);
     const uint32_t size = header->size();
-    if (size > jack_ringbuffer_read_space(rbToDsp))
+    if (size > queueReadSpace(rbToDsp))
       return; // the rest of the record arrives before the next drain
 
     const int type = header->type();

@@ -26,7 +26,7 @@ GuiTrackState* track(int t)
 template <class T> T takeRecord()
 {
   T ev;
-  jack_ringbuffer_read(rbToGui, reinterpret_cast<char*>(&ev), sizeof(T));
+  queueRead(rbToGui, reinterpret_cast<char*>(&ev), sizeof(T));
   return ev;
 }
 
@@ -57,11 +57,11 @@ void drainGuiQueue()
   if (rbToDsp)
     sendPendingToEngine();
 
-  while (jack_ringbuffer_read_space(rbToGui) >= sizeof(EventBase)) {
-    jack_ringbuffer_peek(rbToGui, static_cast<char*>(processGuiMem), sizeof(EventBase));
+  while (queueReadSpace(rbToGui) >= sizeof(EventBase)) {
+    queuePeek(rbToGui, static_cast<char*>(processGuiMem), sizeof(EventBase));
     const EventBase* header = static_cast<const EventBase*>(processGuiMem);
     const uint32_t size = header->size();
-    if (size > jack_ringbuffer_read_space(rbToGui))
+    if (size > queueReadSpace(rbToGui))
       return;
 
     switch (header->type()) {

@@ -23,6 +23,49 @@ void createEventQueues()
   rbToGui = jack_ringbuffer_create(VESKO_RINGBUFFER_SIZE);
 }
 
+// libjack is not instrumented, so ThreadSanitizer cannot see the barriers with which the
+// ring buffer orders a record's bytes before its write pointer (and a read before the read
+// pointer that frees its room). Without them every record, and every buffer or
+// controller a record hands over, looks like a race. A TSan build states that ordering
+// where it happens: each side publishes before it advances its pointer and takes what
+// the other side published once it has seen that pointer move.
+#if VESKO_TSAN
+extern "C" void __tsan_acquire(void* addr);
+extern "C" void __tsan_release(void* addr);
+static void queueSeen(volatile size_t* ptr) { __tsan_acquire(const_cast<size_t*>(ptr)); }
+static void queuePublish(volatile size_t* ptr) { __tsan_release(const_cast<size_t*>(ptr)); }
+#else
+static void queueSeen(volatile size_t*) {}
+static void queuePublish(volatile size_t*) {}
+#endif
+
+size_t queueReadSpace(jack_ringbuffer_t* rb)
+{
+  const size_t n = jack_ringbuffer_read_space(rb);
+  if (n > 0)
+    queueSeen(&rb->write_ptr);
+  return n;
+}
+
+void queuePeek(jack_ringbuffer_t* rb, char* dest, size_t size)
+{
+  jack_ringbuffer_peek(rb, dest, size);
+}
+
+void queueReadAdvance(jack_ringbuffer_t* rb, size_t size)
+{
+  queuePublish(&rb->read_ptr);
+  jack_ringbuffer_read_advance(rb, size);
+}
+
+// jack_ringbuffer_read copies and advances in one call; split, so that the copy is
+// published before its room is given back.
+void queueRead(jack_ringbuffer_t* rb, char* dest, size_t size)
+{
+  jack_ringbuffer_peek(rb, dest, size);
+  queueReadAdvance(rb, size);
+}
+
 // Records dropped because rbToGui was full. The JACK thread may not print, so it only
 // counts; the interface thread reports the drops on its next drain.
 static std::atomic<unsigned> guiDropped{0};
@@ -35,7 +78,17 @@ static bool writeRecord(jack_ringbuffer_t* rb, EventBase* e)
   const size_t size = e->size();
   if (jack_ringbuffer_write_space(rb) < size)
     return false;
-  jack_ringbuffer_write(rb, reinterpret_cast<const char*>(e), size);
+  queueSeen(&rb->read_ptr);
+  // jack_ringbuffer_write, split so that the copy is published before the record shows.
+  jack_ringbuffer_data_t room[2];
+  jack_ringbuffer_get_write_vector(rb, room);
+  const char* bytes = reinterpret_cast<const char*>(e);
+  const size_t first = size < room[0].len ? size : room[0].len;
+  memcpy(room[0].buf, bytes, first);
+  if (size > first)
+    memcpy(room[1].buf, bytes + first, size - first);
+  queuePublish(&rb->write_ptr);
+  jack_ringbuffer_write_advance(rb, size);
   return true;
 }
 

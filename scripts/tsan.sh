@@ -1,0 +1,50 @@
+#!/usr/bin/env bash
+# Builds build-tsan (everything with ThreadSanitizer, the vesko binary included) and runs
+# the tests where the engine and the interface run at once: the end-to-end tests (the
+# real binary against private jackd servers, its window on X) and the window tests that
+# run a real engine. Any report fails the run: each test's own process exits with 66 and
+# the report of any process (a vesko started by a test too) is left in build-tsan/tsan/.
+# Window tests use the X server in DISPLAY, or an Xvfb started here.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+jobs=${VESKO_JOBS:-$(nproc)}
+
+cmake -S . -B build-tsan -DVESKO_TSAN=ON -DVESKO_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build build-tsan -j"$jobs" --target vesko vesko_e2e_tests vesko_gui_tests >/dev/null
+
+export JACK_NO_START_SERVER=1
+# See scripts/test.sh: a registry with no live jackd is stale.
+if ! pgrep -x -r R,S,D,T jackd >/dev/null 2>&1; then
+  rm -f /dev/shm/jack-shm-registry /dev/shm/jack_sem.* 2>/dev/null || true
+fi
+xvfb_pid=""
+cleanup() {
+  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
+}
+trap cleanup EXIT
+if [ -z "${DISPLAY:-}" ]; then
+  for n in $(seq 90 120); do
+    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
+      Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp -noreset >/dev/null 2>&1 &
+      xvfb_pid=$!
+      export DISPLAY=":$n"
+      for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
+      break
+    fi
+  done
+fi
+
+reports="$(pwd)/build-tsan/tsan"
+rm -rf "$reports"
+mkdir -p "$reports"
+export TSAN_OPTIONS="halt_on_error=1:exitcode=66:second_deadlock_stack=1:history_size=4:suppressions=$(pwd)/tests/tsan.supp:log_path=$reports/report"
+
+# Label "engine": the end-to-end tests and the window tests with a real engine.
+status=0
+(cd build-tsan && ctest --output-on-failure -j"$jobs" -L engine "$@") || status=1
+if compgen -G "$reports/report.*" >/dev/null; then
+  echo "tsan: reports found:"
+  cat "$reports"/report.*
+  status=1
+fi
+exit $status
