@@ -46,6 +46,16 @@ bool Jack::setup(const std::string& name)
     return false;
   }
   new Jack(name, client);
+  if (jack->portRefused) {
+    // The process callback would write through a port that does not exist.
+    VESKO_ERROR("The JACK server \"%s\" refused some of Vesko's ports (too many ports on "
+                "the server?); Vesko cannot run on it.", name.c_str());
+    jack_client_close(client);
+    // What the engine made stays allocated: it may point at the closed client, and this
+    // happens at most once per attempt.
+    jack = nullptr;
+    return false;
+  }
   jack_activate(jack->client);
   return true;
 }
@@ -82,7 +92,10 @@ Jack::Jack(const std::string& name, jack_client_t* c) : client(c)
   jack_on_info_shutdown(client, static_shutdown, this);
 
   auto reg = [this](const char* portName, unsigned long flags) {
-    return jack_port_register(client, portName, AUDIO_TYPE, flags, 0);
+    jack_port_t* port = jack_port_register(client, portName, AUDIO_TYPE, flags, 0);
+    if (!port)
+      portRefused = true;
+    return port;
   };
   masterInputL = reg("master_in_left", JackPortIsInput);
   masterInputR = reg("master_in_right", JackPortIsInput);
@@ -105,6 +118,8 @@ Jack::Jack(const std::string& name, jack_client_t* c) : client(c)
   for (int t = 0; t < NTRACKS; t++) {
     loopers[t] = new Looper(t);
     jackSendReturns[t] = new JackSendReturn(t, loopers[t], client);
+    if (!jackSendReturns[t]->portsRegistered())
+      portRefused = true;
     trackOutputs[t] = new TrackOutput(t, jackSendReturns[t]);
     // A second registration: the first, from the observer base, could not hand the
     // fully built looper the starting tempo.

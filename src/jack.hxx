@@ -42,6 +42,8 @@ public:
 
   // Interface thread: true once the server has shut the client down (the process
   // callback will not run again). Set from JACK's own notification thread.
+  // Set while the engine is built when the server refused a port.
+  bool portRefused = false;
   bool serverGone() const { return serverShutdown.load(); }
   const char* serverGoneReason() const { return shutdownReason; }
   // Interface thread: true when the server is gone and no callback of ours is running;

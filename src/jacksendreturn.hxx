@@ -21,6 +21,8 @@ public:
 
   void process(unsigned int nframes, Buffers* buffers) override;
 
+  // False when the server refused one of the four ports.
+  bool portsRegistered() const { return sendPortL && sendPortR && returnPortL && returnPortR; }
   void setActive(bool active);
   bool getActive() const { return active; }
   void setSendVolume(float v);
