@@ -12,27 +12,7 @@ jobs=${VESKO_JOBS:-$(nproc)}
 cmake -S . -B build-tsan -DVESKO_TSAN=ON -DVESKO_BENCH=OFF -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
 cmake --build build-tsan -j"$jobs" --target vesko vesko_e2e_tests vesko_gui_tests >/dev/null
 
-export JACK_NO_START_SERVER=1
-# See scripts/test.sh: a registry with no live jackd is stale.
-if ! pgrep -x -r R,S,D,T jackd >/dev/null 2>&1; then
-  rm -f /dev/shm/jack-shm-registry /dev/shm/jack_sem.* 2>/dev/null || true
-fi
-xvfb_pid=""
-cleanup() {
-  if [ -n "$xvfb_pid" ]; then kill "$xvfb_pid" 2>/dev/null || true; fi
-}
-trap cleanup EXIT
-if [ -z "${DISPLAY:-}" ]; then
-  for n in $(seq 90 120); do
-    if [ ! -e "/tmp/.X11-unix/X$n" ] && [ ! -e "/tmp/.X$n-lock" ]; then
-      Xvfb ":$n" -screen 0 1280x800x24 -nolisten tcp -noreset >/dev/null 2>&1 &
-      xvfb_pid=$!
-      export DISPLAY=":$n"
-      for _ in $(seq 50); do [ -e "/tmp/.X11-unix/X$n" ] && break; sleep 0.1; done
-      break
-    fi
-  done
-fi
+source scripts/test-env.sh
 
 reports="$(pwd)/build-tsan/tsan"
 rm -rf "$reports"
