@@ -364,6 +364,13 @@ int DiskReader::loadSample(int track, int scene, const std::string& path, bool w
   const sf_count_t frames = info.frames;
   const bool resample = samplerate > 0 && info.samplerate != samplerate;
   const float ratio = resample ? (float)samplerate / (float)info.samplerate : 1.f;
+  // A header can claim any rate; the converter takes ratios up to 256 either way.
+  if (resample && !src_is_valid_ratio(ratio)) {
+    VESKO_ERROR("File %s, Error: a sample rate of %i Hz cannot be converted to %i Hz",
+                path.c_str(), info.samplerate, samplerate);
+    sf_close(f);
+    return 2;
+  }
   const int converter = resampleQuality == 0 ? SRC_LINEAR
                         : resampleQuality == 2 ? SRC_SINC_BEST_QUALITY
                                                : SRC_SINC_FASTEST;
@@ -386,7 +393,9 @@ int DiskReader::loadSample(int track, int scene, const std::string& path, bool w
   // The header's frame count is only a claim: reserve what a sane file would need and let
   // the channels grow with what is really read.
   const sf_count_t claim = frames < (sf_count_t)1 << 24 ? frames : (sf_count_t)1 << 24;
-  const size_t reserved = stream ? (size_t)((float)claim * ratio) + 16 : (size_t)claim;
+  const sf_count_t MAX_RESERVE = (sf_count_t)1 << 24;
+  const sf_count_t wanted = stream ? (sf_count_t)((float)claim * ratio) + 16 : claim;
+  const size_t reserved = (size_t)(wanted < MAX_RESERVE ? wanted : MAX_RESERVE);
   left.reserve(reserved);
   right.reserve(reserved);
   VESKO_NOTE("Loading file with  %i chnls, frames %i, bufferL size %i bufferR size %i",
