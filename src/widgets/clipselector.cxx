@@ -291,22 +291,10 @@ int ClipSelector::handle(int event)
     return 1;
   case FL_ENTER:
   case FL_LEAVE:
-    mouseOver = (event == FL_ENTER);
-    redraw();
-    return 1;
-  case FL_DRAG: {
-    bool inside = Fl::event_inside(this);
-    if (inside != pressedLook) {
-      pressedLook = inside;
-      redraw();
-    }
-    return 1;
-  }
+  case FL_DRAG:
   case FL_SHORTCUT:
-    if (!shortcutMatches(this))
-      return 0;
-    do_callback();
-    return 1;
+    // As every push button of the toolkit.
+    return buttonEvent(this, event, mouseOver, pressedLook);
   case FL_ACTIVATE:
   case FL_DEACTIVATE:
     return 1;

@@ -36,19 +36,7 @@
 
 namespace
 {
-// Presses and releases a toolkit button as the pointer would.
-void click(Fl_Widget* b)
-{
-  Fl::e_x = b->x() + b->w() / 2;
-  Fl::e_y = b->y() + b->h() / 2;
-  Fl::e_keysym = FL_Button + 1;
-  Fl::e_state = 0;
-  b->handle(FL_ENTER);
-  Fl::e_state = FL_BUTTON1;
-  b->handle(FL_PUSH);
-  Fl::e_state = 0;
-  b->handle(FL_RELEASE);
-}
+void click(Fl_Widget* b) { pressAndRelease(b); }
 
 std::string readFile(const std::string& path)
 {

@@ -209,3 +209,16 @@ Rgb rgbOf(float r, float g, float b)
 {
   return Rgb{(int)std::lround(r * 255), (int)std::lround(g * 255), (int)std::lround(b * 255)};
 }
+
+void pressAndRelease(Fl_Widget* b)
+{
+  Fl::e_x = b->x() + b->w() / 2;
+  Fl::e_y = b->y() + b->h() / 2;
+  Fl::e_keysym = FL_Button + 1;
+  Fl::e_state = 0;
+  b->handle(FL_ENTER);
+  Fl::e_state = FL_BUTTON1;
+  b->handle(FL_PUSH);
+  Fl::e_state = 0;
+  b->handle(FL_RELEASE);
+}

@@ -72,6 +72,10 @@ private:
   bool dialogAnswered = false;
 };
 
+// Presses and releases a widget with the left button as the pointer would, at its centre,
+// delivering the events to the widget itself.
+void pressAndRelease(Fl_Widget* w);
+
 // Near-equality of colours, for antialiased or alpha-blended pixels.
 ::testing::AssertionResult near(const Rgb& got, const Rgb& want, int tolerance = 3);
 // Colour of a palette triple at full intensity, 0..255 per channel.
