@@ -18,6 +18,15 @@
 
 namespace benchkit
 {
+int option(int argc, char** argv, const char* name, int fallback)
+{
+  const size_t n = strlen(name);
+  for (int i = 1; i < argc; i++)
+    if (strncmp(argv[i], name, n) == 0 && argv[i][n] == '=')
+      return atoi(argv[i] + n + 1);
+  return fallback;
+}
+
 long long nowUs()
 {
   timespec ts;

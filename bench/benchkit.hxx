@@ -13,6 +13,9 @@
 
 namespace benchkit
 {
+// The value of "--name=value" among the arguments, or fallback.
+int option(int argc, char** argv, const char* name, int fallback);
+
 // A temporary HOME whose preferences exist, so that a start is not the first one.
 std::string makeHome();
 

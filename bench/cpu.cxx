@@ -29,14 +29,6 @@
 
 namespace
 {
-int option(int argc, char** argv, const char* name, int fallback)
-{
-  const size_t n = strlen(name);
-  for (int i = 1; i < argc; i++)
-    if (strncmp(argv[i], name, n) == 0 && argv[i][n] == '=')
-      return atoi(argv[i] + n + 1);
-  return fallback;
-}
 
 // A JACK client on the server's name that reads Vesko's master output and keeps its peak.
 class Meter
@@ -124,8 +116,8 @@ void report(const char* what, int period, const Usage& u)
 
 int main(int argc, char** argv)
 {
-  const int period = option(argc, argv, "--period", 256);
-  const int seconds = option(argc, argv, "--seconds", 60);
+  const int period = benchkit::option(argc, argv, "--period", 256);
+  const int seconds = benchkit::option(argc, argv, "--seconds", 60);
 
   benchkit::MapWatcher watcher;
   if (!watcher.ok()) {

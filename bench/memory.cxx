@@ -18,14 +18,6 @@
 
 namespace
 {
-int option(int argc, char** argv, const char* name, int fallback)
-{
-  const size_t n = strlen(name);
-  for (int i = 1; i < argc; i++)
-    if (strncmp(argv[i], name, n) == 0 && argv[i][n] == '=')
-      return atoi(argv[i] + n + 1);
-  return fallback;
-}
 
 struct Memory {
   long long peakKb = -1, residentKb = -1;
@@ -70,8 +62,8 @@ Memory run(const e2e::JackServer& server, const std::string& home, const std::st
 
 int main(int argc, char** argv)
 {
-  const int scenes = option(argc, argv, "--scenes", 10);
-  const int seconds = option(argc, argv, "--seconds", 30);
+  const int scenes = benchkit::option(argc, argv, "--scenes", 10);
+  const int seconds = benchkit::option(argc, argv, "--seconds", 30);
 
   if (!benchkit::MapWatcher().ok()) {
     fprintf(stderr, "no X server in DISPLAY\n");

@@ -19,22 +19,10 @@
 #include "benchkit.hxx"
 #include "process.hxx"
 
-namespace
-{
-int option(int argc, char** argv, const char* name, int fallback)
-{
-  const size_t n = strlen(name);
-  for (int i = 1; i < argc; i++)
-    if (strncmp(argv[i], name, n) == 0 && argv[i][n] == '=')
-      return atoi(argv[i] + n + 1);
-  return fallback;
-}
-} // namespace
-
 int main(int argc, char** argv)
 {
-  const int repeats = option(argc, argv, "--repeats", 10);
-  const int period = option(argc, argv, "--period", 256);
+  const int repeats = benchkit::option(argc, argv, "--repeats", 10);
+  const int period = benchkit::option(argc, argv, "--period", 256);
 
   benchkit::MapWatcher watcher;
   if (!watcher.ok()) {
