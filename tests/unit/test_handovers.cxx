@@ -7,13 +7,13 @@
 #include <memory>
 
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include "audiobuffer.hxx"
 #include "diskwriter.hxx"
 #include "engine_fixture.hxx"
 #include "event.hxx"
 #include "eventhandler.hxx"
+#include "wavfile.hxx"
 #include "gui.hxx"
 
 namespace
@@ -54,22 +54,6 @@ AudioBuffer* ramp(float base)
   ab->setLengthFrames(BIG);
   ab->setBeats(8);
   return ab;
-}
-
-// The left channel of a WAV file, or nothing when there is no such file.
-std::vector<float> wavLeft(const std::string& path)
-{
-  SF_INFO info{};
-  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-  if (!f)
-    return {};
-  std::vector<float> frames((size_t)info.frames * info.channels);
-  sf_readf_float(f, frames.data(), info.frames);
-  sf_close(f);
-  std::vector<float> left;
-  for (sf_count_t i = 0; i < info.frames; i++)
-    left.push_back(frames[(size_t)i * info.channels]);
-  return left;
 }
 } // namespace
 
@@ -205,8 +189,8 @@ TEST_F(InterfaceSaveTest, SessionCopiesAreWrittenThenFreed)
   }
 
   const std::string dir = home + "/live.vesko";
-  EXPECT_EQ(wavLeft(dir + "/audio/t_1_s_2.wav"), wantA);
-  EXPECT_EQ(wavLeft(dir + "/audio/t_7_s_9.wav"), wantB);
+  EXPECT_EQ(wavChannel(dir + "/audio/t_1_s_2.wav", 0), wantA);
+  EXPECT_EQ(wavChannel(dir + "/audio/t_7_s_9.wav", 0), wantB);
   EXPECT_TRUE(std::filesystem::exists(dir + "/session.vesko"));
 }
 
@@ -221,7 +205,7 @@ TEST_F(InterfaceSaveTest, ALentClipGoesToTheChosenFileOnlyAndIsKept)
   interface->saveBufferPath = home + "/chosen.wav";
   fromEngine(EventStateSaveBuffer(3, 4, own, true));
   handleGuiEvents();
-  EXPECT_EQ(wavLeft(home + "/chosen.wav"), want);
+  EXPECT_EQ(wavChannel(home + "/chosen.wav", 0), want);
   EXPECT_EQ(interface->saveBufferPath, "");
 
   const size_t before = bytesInUse();

@@ -10,7 +10,6 @@
 #include <vector>
 
 #include <gtest/gtest.h>
-#include <sndfile.h>
 
 #include "audiobuffer.hxx"
 #include "controller/genericmidi.hxx"
@@ -21,6 +20,7 @@
 #include "gui.hxx"
 #include "looper.hxx"
 #include "looperclip.hxx"
+#include "wavfile.hxx"
 
 namespace
 {
@@ -86,21 +86,6 @@ struct BufferLedger {
     });
   }
 };
-
-std::vector<float> readWav(const std::string& path, int channel)
-{
-  SF_INFO info{};
-  SNDFILE* f = sf_open(path.c_str(), SFM_READ, &info);
-  if (!f)
-    return {};
-  std::vector<float> frames((size_t)info.frames * info.channels);
-  sf_readf_float(f, frames.data(), info.frames);
-  sf_close(f);
-  std::vector<float> out;
-  for (sf_count_t i = 0; i < info.frames; i++)
-    out.push_back(frames[(size_t)i * info.channels + channel]);
-  return out;
-}
 
 class StallTest : public EngineTest
 {
@@ -316,7 +301,7 @@ TEST_F(StallTest, TenSecondsWithoutDrainingLoseNothingThatChangesHands)
   const std::string session = interface->getProjectsDir() + "/stall.vesko";
   EXPECT_TRUE(std::filesystem::exists(session + "/session.vesko"));
   for (int t = 0; t < NTRACKS; t++) {
-    std::vector<float> left = readWav(session + "/audio/t_" + std::to_string(t) + "_s_2.wav", 0);
+    std::vector<float> left = wavChannel(session + "/audio/t_" + std::to_string(t) + "_s_2.wav", 0);
     EXPECT_EQ(left, loaded[t]) << "track " << t;
     EXPECT_FALSE(std::filesystem::exists(session + "/audio/t_" + std::to_string(t) + "_s_1.wav"));
   }
