@@ -46,16 +46,12 @@ bool Jack::setup(const std::string& name)
     return false;
   }
   new Jack(name, client);
-  if (jack->portRefused) {
-    // The process callback would write through a port that does not exist.
-    VESKO_ERROR("The JACK server \"%s\" refused some of Vesko's ports (too many ports on "
-                "the server?); Vesko cannot run on it.", name.c_str());
-    jack_client_close(client);
-    // What the engine made stays allocated: it may point at the closed client, and this
-    // happens at most once per attempt.
-    jack = nullptr;
-    return false;
-  }
+  // A port can be refused by a full server or by one that is going away while the engine
+  // is built; either way the window stays, and the process callback never runs on the
+  // missing port (it looks at the flag, set before activation).
+  if (jack->portRefused)
+    VESKO_ERROR("The JACK server refused some of Vesko's ports (too many ports on it, or it "
+                "is going away): audio stays off.");
   jack_activate(jack->client);
   return true;
 }
@@ -426,7 +422,7 @@ bool Jack::processStopped() const { return serverShutdown.load() && callbacksRun
 int Jack::static_process(jack_nframes_t nframes, void* instance)
 {
   Jack* self = static_cast<Jack*>(instance);
-  if (!self->enterCallback())
+  if (self->portRefused || !self->enterCallback())
     return 0;
   int r = self->process(nframes);
   self->leaveCallback();
