@@ -62,14 +62,20 @@ static int cb_nsm_open(const char* path, const char* displayName, const char* cl
 static int cb_nsm_save(char** outMessage, void* data)
 {
   VESKO_NOTE("NSM: saving...");
+  Gui* g = static_cast<Gui*>(data);
   if (!jack) {
     *outMessage = strdup("No project is open");
     return 1;
   }
-  static_cast<Gui*>(data)->saveStarted();
+  if (g->isSaving()) {
+    *outMessage = strdup("A save is already under way");
+    return 1;
+  }
+  g->saveStarted();
   EventStateSave save;
-  writeToDspRingbuffer(&save);
-  return 0;
+  handToEngine(&save);
+  // The manager hears "OK" only once the files are written: it may close the session then.
+  return NsmClient::REPLY_LATER;
 }
 
 // 1/30 s, as a float widened to double.
@@ -338,6 +344,7 @@ void Gui::headerMenu()
 
 void Gui::saveStarted()
 {
+  saving = true;
   saveDone = 0;
   saveTotal = 0;
   for (const GuiTrackState& t : state.tracks)
@@ -355,10 +362,13 @@ void Gui::clipSaved()
 
 void Gui::saveFinished(int result)
 {
+  saving = false;
   if (result == 0)
     setStatus("Session saved: " + diskWriter->getSessionName());
   else
     setStatus("Session NOT saved: the previous files are unchanged (see the log)");
+  if (nsm)
+    nsm->answerSave(result, "Session NOT saved: the previous files are unchanged");
 }
 
 void Gui::newSession()
@@ -391,6 +401,11 @@ void Gui::loadSession()
 
 void Gui::saveSession()
 {
+  if (saving) {
+    VESKO_WARN("A save is under way: the session can be saved again once it is done");
+    setStatus("A save is under way: try again once it is done");
+    return;
+  }
   std::string current = diskWriter->getSessionName();
   const char* name = dialog::input("Save session as", current.c_str());
   if (!name)
@@ -402,7 +417,7 @@ void Gui::saveSession()
   VESKO_NOTE("%s %s", "Saving session as ", chosen.c_str());
   saveStarted();
   EventStateSave save;
-  writeToDspRingbuffer(&save);
+  handToEngine(&save);
 }
 
 int Gui::keyboardHandler(int event)
@@ -510,6 +525,13 @@ void Gui::signalPollTimer(void* data)
                 "and nothing in memory is lost.",
                 jack->serverGoneReason()[0] ? jack->serverGoneReason() : "no reason given");
     self->setStatus("The JACK server has gone away: audio has stopped.");
+    if (self->saving) {
+      // The engine will never finish it; what it held can still be saved below.
+      self->saving = false;
+      VESKO_ERROR("The save under way could not finish: the JACK server has gone away");
+      if (self->nsm)
+        self->nsm->answerSave(1, "The JACK server has gone away: the save could not finish");
+    }
   }
   // The question waits until the engine has stopped for good; it may keep this timer
   // in its dialog for as long as the performer takes to answer.

@@ -106,10 +106,13 @@ public:
   void requestSaveBuffer(int track, int scene);
 
   // Progress of a session save in the header: started, one clip written, the end (0 when
-  // the session was written).
+  // the session was written). The end also answers a session manager that asked for it.
   void saveStarted();
   void clipSaved();
   void saveFinished(int result);
+  // From saveStarted until saveFinished (or until the server went away). Another save
+  // meanwhile is refused: it would change where the clips still on their way are written.
+  bool isSaving() const { return saving; }
 
   // Session commands of the header menu.
   void newSession();
@@ -150,6 +153,7 @@ private:
   std::string statusText;
   int saveTotal = 0;
   int saveDone = 0;
+  bool saving = false;
   std::vector<std::shared_ptr<GTrack>> tracks;
 
   bool quitting = false;

@@ -161,9 +161,20 @@ int NsmClient::onSave(const char* path, const char*, lo_arg**, int, lo_message m
     return 0;
   char* message = nullptr;
   int r = self->saveCallback ? self->saveCallback(&message, self->userData) : 0;
-  self->answer(path, r, message);
+  if (r == REPLY_LATER)
+    self->saveWaiting = true;
+  else
+    self->answer(path, r, message);
   free(message);
   return 0;
+}
+
+void NsmClient::answerSave(int result, const char* message)
+{
+  if (!saveWaiting)
+    return;
+  saveWaiting = false;
+  answer("/nsm/client/save", result, result ? message : nullptr);
 }
 
 int NsmClient::onLoaded(const char*, const char*, lo_arg**, int, lo_message, void*) { return 0; }

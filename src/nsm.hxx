@@ -14,7 +14,10 @@ public:
   // may set a message.
   typedef int (*OpenCallback)(const char* path, const char* displayName, const char* clientId,
                               char** outMessage, void* userData);
+  // Returns 0, an error code (with a message), or REPLY_LATER when the save goes on after
+  // the callback: answerSave then replies once it is over.
   typedef int (*SaveCallback)(char** outMessage, void* userData);
+  static const int REPLY_LATER = 0x7fff;
 
   // Reads NSM_URL: null when it is unset, malformed, or no OSC server could be made (the
   // reason is logged), in which case Vesko runs without a session manager.
@@ -28,6 +31,11 @@ public:
 
   // Handles one OSC packet as if it had arrived on the client's port (for tests).
   void dispatch(void* data, size_t size) { lo_server_dispatch_data(server, data, size); }
+
+  // Answers the save the manager is waiting for (nothing when none waits): "OK" for 0,
+  // otherwise an error with that code and message.
+  void answerSave(int result, const char* message);
+  bool saveAwaitingAnswer() const { return saveWaiting; }
 
   bool isActive() const { return active; }
   const std::string& clientId() const { return id; }
@@ -53,6 +61,7 @@ private:
   lo_address serverAddress = nullptr;
   std::string serverHost, serverPort;
   bool active = false;
+  bool saveWaiting = false;
   std::string id;
   std::string manager;
   OpenCallback openCallback = nullptr;

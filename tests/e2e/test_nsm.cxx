@@ -71,6 +71,18 @@ public:
     lo_message_free(m);
   }
 
+  // Several argument-less messages in one packet, so that the client handles them together.
+  void sendBundle(const std::string& port, std::initializer_list<const char*> paths)
+  {
+    lo_address a = lo_address_new("127.0.0.1", port.c_str());
+    lo_bundle b = lo_bundle_new(LO_TT_IMMEDIATE);
+    for (const char* p : paths)
+      lo_bundle_add_message(b, p, lo_message_new());
+    lo_send_bundle_from(a, server, b);
+    lo_bundle_free_recursive(b);
+    lo_address_free(a);
+  }
+
 private:
   static int record(const char* path, const char* types, lo_arg** argv, int argc, lo_message msg, void* data)
   {
@@ -377,9 +389,18 @@ TEST(Nsm, OpenedSessionSavesBackIdentical)
     // The session's tempo takes effect at the next bar line; save after it.
     EXPECT_TRUE(vesko.waitForOutput("bpm = 133", 6000)) << vesko.output();
     usleep(300000); // the announcements of the load reach the interface
-    manager.send(announce.fromPort, "/nsm/client/save", lo_message_new());
-    ASSERT_TRUE(manager.waitFor("/reply", &reply, 5000));
-    EXPECT_TRUE(vesko.waitForOutput("Session saved", 10000)) << vesko.output();
+    if (seed == 11) {
+      // Two saves in one packet: the second arrives while the first is under way.
+      manager.sendBundle(announce.fromPort, {"/nsm/client/save", "/nsm/client/save"});
+      Message refused;
+      ASSERT_TRUE(manager.waitFor("/error", &refused, 5000)) << vesko.output();
+      EXPECT_EQ(refused.strings, (std::vector<std::string>{"/nsm/client/save", "A save is already under way"}));
+    } else {
+      manager.send(announce.fromPort, "/nsm/client/save", lo_message_new());
+    }
+    // "OK" means written: the manager may close the session as soon as it hears it.
+    ASSERT_TRUE(manager.waitFor("/reply", &reply, 10000)) << vesko.output();
+    EXPECT_EQ(reply.strings, (std::vector<std::string>{"/nsm/client/save", "OK"}));
 
     for (auto& [file, data] : made.audio)
       EXPECT_EQ(readWav(project + "/audio/" + file), data) << file;

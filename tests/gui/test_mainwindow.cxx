@@ -5,6 +5,7 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -587,6 +588,57 @@ TEST_F(MainWindowTest, SessionSaveShowsItsProgressAndItsEnd)
   toGui(&finish);
   handleGuiEvents();
   EXPECT_EQ(g->getStatus(), "Session saved: gig");
+}
+
+// A second save while the first is under way would move the rest of the first one's clips
+// into another session: it is refused, and the first ends whole where it was asked for.
+TEST_F(MainWindowTest, ASecondSaveIsRefusedUntilTheFirstIsDone)
+{
+  g->setSamplerate(48000);
+  for (int s : {0, 3}) {
+    EventGridState st(1, s, 3);
+    toGui(&st);
+  }
+  handleGuiEvents();
+  int asked = 0;
+  std::string name = "gig";
+  dialog::inputAnswerer = [&](const char*, const char*) {
+    asked++;
+    return name.c_str();
+  };
+  g->saveSession();
+  std::vector<Record> sent = takeDsp();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].type, EVENT_STATE_SAVE);
+  EventStateSaveBuffer first(1, 0, new AudioBuffer(128), false);
+  toGui(&first);
+  handleGuiEvents();
+
+  name = "other";
+  g->saveSession();
+  EXPECT_EQ(asked, 1) << "no name is asked for";
+  EXPECT_TRUE(takeDsp().empty()) << "nothing reaches the engine";
+  EXPECT_EQ(g->getStatus(), "A save is under way: try again once it is done");
+
+  EventStateSaveBuffer second(1, 3, new AudioBuffer(128), false);
+  toGui(&second);
+  EventStateSaveFinish finish;
+  toGui(&finish);
+  handleGuiEvents();
+  EXPECT_EQ(g->getStatus(), "Session saved: gig");
+  const std::string parent = g->getDiskWriter()->getSessionParent();
+  struct stat st;
+  EXPECT_EQ(stat((parent + "/gig.vesko/session.vesko").c_str(), &st), 0);
+  for (const char* wav : {"/gig.vesko/audio/t_1_s_0.wav", "/gig.vesko/audio/t_1_s_3.wav"})
+    EXPECT_EQ(stat((parent + wav).c_str(), &st), 0) << wav;
+  EXPECT_NE(stat((parent + "/other.vesko").c_str(), &st), 0);
+
+  // Once it is done, saving again works.
+  g->saveSession();
+  EXPECT_EQ(asked, 2);
+  sent = takeDsp();
+  ASSERT_EQ(sent.size(), 1u);
+  EXPECT_EQ(sent[0].type, EVENT_STATE_SAVE);
 }
 
 // A signal while a question is open ends the question and quits: nobody has to answer it.
