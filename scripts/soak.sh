@@ -47,7 +47,18 @@ if [ -z "${DISPLAY:-}" ]; then
   done
 fi
 
-jackd --no-realtime -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 >"$work/jackd.log" 2>&1 &
+# Real-time scheduling as on stage, when this machine grants it (SOAK_REALTIME=0 turns it off).
+realtime=(--no-realtime)
+if [ "${SOAK_REALTIME:-1}" != 0 ] && chrt -f 10 true 2>/dev/null; then
+  realtime=(-R -P 70)
+fi
+echo "soak: jackd ${realtime[*]}"
+# Every line of jackd's log and every event of the run carries the seconds since the start,
+# so that an xrun can be told apart: during a restart of Vesko (a load), or while it plays.
+t0=$(date +%s)
+stamp() { while IFS= read -r line; do echo "$(( $(date +%s) - t0 )) $line"; done; }
+event() { echo "$(( $(date +%s) - t0 )) $*" >>"$work/events.log"; }
+jackd "${realtime[@]}" -n "$JACK_DEFAULT_SERVER" -d dummy -r 48000 -p 256 > >(stamp >"$work/jackd.log") 2>&1 &
 jackd_pid=$!
 pids+=("$jackd_pid")
 jack_wait -w -t 10 -s "$JACK_DEFAULT_SERVER" >/dev/null || { echo "soak: jackd did not start"; cat "$work/jackd.log"; exit 1; }
@@ -97,6 +108,7 @@ stop_vesko() {
 # A load: Vesko is quit and started again on the session, as a performer reopening a set
 # would. (The header menu's directory chooser does not take typed paths reliably.)
 load_from() { # dir, log
+  event "restart begins"
   stop_vesko
   start_vesko "$2" "$1"
   jack_connect "$metro_port" Vesko:master_in_left
@@ -104,23 +116,28 @@ load_from() { # dir, log
   jack_connect soakseq:out "$(jack_lsp -t | grep -B1 midi | grep '^Vesko:.*in' | head -1)"
   if grep -q "readSession() $1" "$2"; then loads=$((loads + 1)); else load_fail=$((load_fail + 1)); fi
   pids+=("$vpid")
+  event "restart ends"
 }
 rss() { awk '/VmRSS/ {print $2}' "/proc/$1/status" 2>/dev/null; }
 
-log="$work/vesko.log"
-start_vesko "$log"
-# Live input: the metronome client into both master inputs.
+# Live input: a metronome client, and a MIDI client with two presses a second on the
+# controller's first two pads. Both run first for a while without Vesko: what the server
+# reports then is what this machine does to it whatever runs.
 jack_metro -n soakmetro -b 120 -f 660 -D 20 >/dev/null 2>&1 &
 pids+=($!)
-sleep 1
+jack_midiseq soakseq 24000 0 36 2000 12000 44 2000 >/dev/null 2>&1 &
+pids+=($!)
+idle="${SOAK_IDLE:-60}"
+sleep "$idle"
+xruns_idle=$(grep -cE "JackTimedDriver::Process XRun|JackEngine::XRun" "$work/jackd.log")
+event "idle ends"
+
+log="$work/vesko.log"
+start_vesko "$log"
 metro_port="$(jack_lsp soakmetro: | head -1)"
 jack_connect "$metro_port" Vesko:master_in_left
 jack_connect "$metro_port" Vesko:master_in_right
-# MIDI at a steady rate: two presses a second on the controller's first two pads.
 midi_in="$(jack_lsp -t | grep -B1 midi | grep '^Vesko:.*in' | head -1)"
-jack_midiseq soakseq 24000 0 36 2000 12000 44 2000 >/dev/null 2>&1 &
-pids+=($!)
-sleep 1
 jack_connect soakseq:out "$midi_in" || echo "soak: MIDI not connected (port '$midi_in')"
 jack_cpu_load >"$work/cpuload.log" 2>&1 &
 pids+=($!)
@@ -188,11 +205,23 @@ a, b = (json.load(open(p)) for p in sys.argv[1:3])
 sys.exit(0 if a == b else 1)
 EOF
 
-xruns_jackd=$(grep -ci xrun "$work/jackd.log")
+# One xrun is one late cycle of the driver, or one late client (jackd logs several lines each).
+xruns_jackd=$(( $(grep -cE "JackTimedDriver::Process XRun|JackEngine::XRun" "$work/jackd.log") - xruns_idle ))
 xruns_load=$(grep -ci xrun "$work/cpuload.log")
+# The xruns in the seconds Vesko was restarted for a load (and 2 s on either side).
+xruns_restart=$(awk 'NR == FNR { if ($2 == "restart" && $3 == "begins") b[n] = $1 - 2;
+                                 if ($2 == "restart" && $3 == "ends") e[n++] = $1 + 2; next }
+  /JackTimedDriver::Process XRun|JackEngine::XRun/ { for (i = 0; i < n; i++) if ($1 >= b[i] && $1 <= e[i]) { c++; break } }
+  END { print c + 0 }' "$work/events.log" "$work/jackd.log")
+idle_end=$(awk '$2 == "idle" { print $1 }' "$work/events.log")
+late_driver=$(awk -v t="$idle_end" '$1 > t && /JackTimedDriver::Process XRun/' "$work/jackd.log" | wc -l)
+late_vesko=$(grep -c "JackEngine::XRun: client = Vesko was not finished, state = Running" "$work/jackd.log")
 echo "== soak figures ($minutes min)"
 echo "gestures: $presses clip keys, $scenes scene keys, $taps taps, $tempos tempo steps; saves $saves ($save_fail failed), loads $loads ($load_fail failed)"
-echo "xruns: $xruns_jackd in jackd's log, $xruns_load seen by jack_cpu_load"
+echo "xruns before Vesko started, over ${idle} s with the two other clients alone: $xruns_idle"
+echo "xruns: $xruns_jackd in jackd's log while Vesko ran ($xruns_restart while Vesko restarted for a load;" \
+  "$late_driver the driver's own wake-up late, $late_vesko Vesko still running at the deadline)," \
+  "$xruns_load seen by jack_cpu_load"
 echo "resident memory (s kB):"; cat "$work/rss.txt" | tr '\n' ';'; echo
 first_min=$(awk 'NR > 1 && $1 >= 60 {print $2; exit}' "$work/rss.txt")
 last=$(tail -1 "$work/rss.txt" | awk '{print $2}')
