@@ -320,6 +320,12 @@ int DiskWriter::writeSession()
   return 0;
 }
 
+void DiskWriter::failSave(const std::string& why)
+{
+  VESKO_ERROR("Session \"%s\" cannot be saved whole: %s", sessionName.c_str(), why.c_str());
+  saveFailed = true;
+}
+
 void DiskWriter::abandonSave()
 {
   VESKO_ERROR("Session \"%s\" NOT saved; the previous files in %s are unchanged",

@@ -31,6 +31,8 @@ public:
 
   // Writes the session file and audio description, then moves the save into place.
   int writeSession();
+  // The save under way cannot be complete: writeSession() will keep the previous files.
+  void failSave(const std::string& why);
 
   std::string getSessionName() const { return sessionName; }
   std::string getSessionDir() const { return sessionDir; }

@@ -21,7 +21,7 @@ VESKO_SIZE(EventMasterInputToActive, 16);
 VESKO_SIZE(EventMasterReturn, 16);
 VESKO_SIZE(EventStateSave, 8);
 VESKO_SIZE(EventStateReset, 8);
-VESKO_SIZE(EventStateSaveFinish, 8);
+VESKO_SIZE(EventStateSaveFinish, 16);
 VESKO_SIZE(EventStateSaveBuffer, 32);
 VESKO_SIZE(EventRequestSaveBuffer, 32);
 VESKO_SIZE(EventGridEvent, 24);

@@ -147,10 +147,14 @@ public:
   VESKO_EVENT(EVENT_STATE_RESET)
 };
 
+// clipsNotSaved: clips the engine could not hand over (no save buffer came, or the clip
+// was recorded over first); the session written without them would lose them.
 class EventStateSaveFinish : public EventBase
 {
 public:
   VESKO_EVENT(EVENT_STATE_SAVE_FINISH)
+  int clipsNotSaved;
+  explicit EventStateSaveFinish(int notSaved = 0) : clipsNotSaved(notSaved) {}
 };
 
 // keepBuffer: the engine only lends the buffer; the interface must not free it.

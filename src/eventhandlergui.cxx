@@ -261,9 +261,14 @@ void drainGuiQueue()
       break;
     }
     case EVENT_STATE_SAVE_FINISH: {
-      takeRecord<EventStateSaveFinish>();
-      if (gui)
-        gui->saveFinished(gui->getDiskWriter()->writeSession());
+      auto ev = takeRecord<EventStateSaveFinish>();
+      if (gui) {
+        DiskWriter* writer = gui->getDiskWriter();
+        // A session without some of its clips must not replace the last good one.
+        if (ev.clipsNotSaved > 0)
+          writer->failSave(std::to_string(ev.clipsNotSaved) + " clips could not be saved");
+        gui->saveFinished(writer->writeSession());
+      }
       break;
     }
 

@@ -47,7 +47,7 @@ void StateManager::allAnswered()
 
 void StateManager::finish()
 {
-  EventStateSaveFinish done;
+  EventStateSaveFinish done(Stately::saveErrors);
   if (!handToGui(&done))
     return;
   if (Stately::saveErrors != 0)

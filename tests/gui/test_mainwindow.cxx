@@ -25,6 +25,7 @@
 #include "eventhandler.hxx"
 #include "gmastertrack.hxx"
 #include "gtrack.hxx"
+#include "wavfile.hxx"
 #include "gui.hxx"
 #include "signalflag.hxx"
 #include "window_fixture.hxx"
@@ -639,6 +640,31 @@ TEST_F(MainWindowTest, ASecondSaveIsRefusedUntilTheFirstIsDone)
   sent = takeDsp();
   ASSERT_EQ(sent.size(), 1u);
   EXPECT_EQ(sent[0].type, EVENT_STATE_SAVE);
+}
+
+// When the engine could not hand over every clip, writing the session would replace the last
+// good one with one that lacks them: the previous files stay.
+TEST_F(MainWindowTest, ASaveMissingClipsKeepsTheLastGoodSession)
+{
+  g->setSamplerate(48000);
+  EventGridState st(1, 0, 3);
+  toGui(&st);
+  handleGuiEvents();
+  dialog::inputAnswerer = [](const char*, const char*) { return "gig"; };
+  for (int frames : {128, 256}) {
+    g->saveSession();
+    takeDsp();
+    auto* ab = new AudioBuffer(frames);
+    ab->setLengthFrames(frames);
+    EventStateSaveBuffer clip(1, 0, ab, false);
+    toGui(&clip);
+    EventStateSaveFinish finish(frames == 128 ? 0 : 1);
+    toGui(&finish);
+    handleGuiEvents();
+  }
+  EXPECT_EQ(g->getStatus(), "Session NOT saved: the previous files are unchanged (see the log)");
+  const std::string parent = g->getDiskWriter()->getSessionParent();
+  EXPECT_EQ(wavChannel(parent + "/gig.vesko/audio/t_1_s_0.wav", 0).size(), 128u);
 }
 
 // A signal while a question is open ends the question and quits: nobody has to answer it.

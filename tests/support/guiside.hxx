@@ -42,6 +42,7 @@ public:
   std::vector<uint64_t> recordRequests; // sizes asked for
   std::vector<uint64_t> saveRequests;
   int finishes = 0;
+  int clipsNotSaved = -1; // as the last finish said
 
   struct Answer {
     int type, track, scene;
@@ -122,6 +123,7 @@ public:
       }
       case EVENT_STATE_SAVE_FINISH:
         finishes++;
+        clipsNotSaved = reinterpret_cast<EventStateSaveFinish*>(buf)->clipsNotSaved;
         break;
       default:
         break;

@@ -66,6 +66,7 @@ TEST_F(SaveTest, ThreeClipsWithAudioFinishAfterTheirThirdBuffer)
   for (int i = 0; i < 20 && gui.finishes == 0; i++)
     cycle();
   ASSERT_EQ(gui.finishes, 1);
+  EXPECT_EQ(gui.clipsNotSaved, 0);
   ASSERT_EQ(gui.saved.size(), 3u);
   // The finish comes after the last saved buffer, and no failure is reported.
   std::vector<int> order;
@@ -101,6 +102,7 @@ TEST_F(SaveTest, OneFailureIsCountedAndReportedAndTheCountsStartAgain)
   EXPECT_EQ(gui.saved.size(), 1u);
   EXPECT_TRUE(gui.printed("LC:: 2, 2: can't save, buf too small"));
   EXPECT_EQ(gui.prints.back(), "Saved with 1 clips !saved due to errors");
+  EXPECT_EQ(gui.clipsNotSaved, 1) << "the interface is told, so it keeps the last good session";
   EXPECT_EQ(Stately::getSaveSuccess(), 0);
   EXPECT_EQ(Stately::getSaveErrors(), 0);
   EXPECT_EQ(gui.freed.size(), freedBefore + 1) << "the refused buffer went back";
