@@ -91,9 +91,9 @@ for what in save load; do
   sed -n "s/^session $what, .*ratio median \([0-9.]*\) .*/\1/p" "$OUT/session.txt" >>"$OUT/session_$what"
 done
 # One long recording (30 minutes of audio at 50x real time) and its control run.
-"$B/vesko_bench_looping" record 30 50 2>/dev/null |
+"${RT[@]}" "$B/vesko_bench_looping" record 30 50 2>/dev/null |
   sed -n 's/^recording, CPU: share.*max \([0-9.]*\)%.*/\1/p' >>"$OUT/record_worst" || true
-"$B/vesko_bench_looping" control 30 50 2>/dev/null |
+"${RT[@]}" "$B/vesko_bench_looping" control 30 50 2>/dev/null |
   sed -n 's/^control, nothing recording, CPU: share.*max \([0-9.]*\)%.*/\1/p' >>"$OUT/control_worst" || true
 
 row() { # name file aim unit
