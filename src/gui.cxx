@@ -71,6 +71,14 @@ static int cb_nsm_save(char** outMessage, void* data)
     *outMessage = strdup("A save is already under way");
     return 1;
   }
+  if (jack->serverGone()) {
+    // No engine will answer a save any more; the clips are taken directly.
+    DiskWriter* writer = g->getDiskWriter();
+    int r = g->saveWithoutEngine(writer->getSessionParent(), writer->getSessionName());
+    if (r != 0)
+      *outMessage = strdup("The JACK server has gone away and the session could not be saved");
+    return r;
+  }
   g->saveStarted();
   EventStateSave save;
   handToEngine(&save);
@@ -371,6 +379,14 @@ void Gui::saveFinished(int result)
     nsm->answerSave(result, "Session NOT saved: the previous files are unchanged");
 }
 
+int Gui::saveWithoutEngine(const std::string& parent, const std::string& name)
+{
+  saveStarted();
+  const int r = rescue->save(parent, name);
+  saveFinished(r);
+  return r;
+}
+
 void Gui::newSession()
 {
   EventStateReset reset;
@@ -411,6 +427,10 @@ void Gui::saveSession()
   if (!name)
     return;
   std::string chosen = name;
+  if (jack && jack->serverGone()) {
+    saveWithoutEngine(preferences.projectsDir, chosen);
+    return;
+  }
   // A name that would leave the projects directory is refused (and said so) here.
   if (diskWriter->initialize(preferences.projectsDir, chosen) != 0)
     return;
@@ -519,29 +539,37 @@ void Gui::nsmTimer(void* data)
 void Gui::signalPollTimer(void* data)
 {
   Gui* self = static_cast<Gui*>(data);
+  if (signalFlag) {
+    self->quit();
+    return;
+  }
+  // Armed again before anything below: the rescue's question runs a loop of its own, and a
+  // signal (a session manager stopping Vesko, say) must still end Vesko while it is open.
+  Fl::repeat_timeout(SIGNAL_POLL_PERIOD, signalPollTimer, data);
   if (jack && jack->serverGone() && !self->serverGoneReported) {
     self->serverGoneReported = true;
     VESKO_ERROR("The JACK server has gone away (%s). Audio has stopped; Vesko keeps running "
                 "and nothing in memory is lost.",
                 jack->serverGoneReason()[0] ? jack->serverGoneReason() : "no reason given");
     self->setStatus("The JACK server has gone away: audio has stopped.");
+  }
+  if (self->serverGoneReported && self->saving && jack->processStopped()) {
+    handleGuiEvents(); // a save the engine finished before it stopped ends here
     if (self->saving) {
-      // The engine will never finish it; what it held can still be saved below.
+      // The engine will never finish it; the clips can still be saved without it.
       self->saving = false;
       VESKO_ERROR("The save under way could not finish: the JACK server has gone away");
+      self->setStatus("The JACK server has gone away: the save under way did not finish.");
       if (self->nsm)
         self->nsm->answerSave(1, "The JACK server has gone away: the save could not finish");
     }
   }
-  // The question waits until the engine has stopped for good; it may keep this timer
-  // in its dialog for as long as the performer takes to answer.
-  if (self->serverGoneReported && !signalFlag)
+  // The question waits until the engine has stopped for good; it is asked once, and this
+  // timer goes on running inside it for as long as the performer takes to answer.
+  if (self->serverGoneReported)
     self->rescue->poll(self->preferences.projectsDir);
-  if (signalFlag) {
+  if (signalFlag)
     self->quit();
-    return;
-  }
-  Fl::repeat_timeout(SIGNAL_POLL_PERIOD, signalPollTimer, data);
 }
 
 std::shared_ptr<GTrack> Gui::getTrack(int n)

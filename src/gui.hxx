@@ -113,6 +113,8 @@ public:
   // From saveStarted until saveFinished (or until the server went away). Another save
   // meanwhile is refused: it would change where the clips still on their way are written.
   bool isSaving() const { return saving; }
+  // Once the JACK server is gone: saves the session from the clips directly; 0 when written.
+  int saveWithoutEngine(const std::string& parent, const std::string& name);
 
   // Session commands of the header menu.
   void newSession();

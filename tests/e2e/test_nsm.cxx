@@ -438,3 +438,40 @@ TEST(Nsm, OpenedSessionSavesBackIdentical)
     ASSERT_TRUE(vesko.wait(3000, &st));
   }
 }
+
+// The server dies under a managed Vesko: the manager's save still writes every clip, taken
+// straight from the stopped engine, and hears "OK" only once that is done.
+TEST(Nsm, SaveAfterTheServerDiedWritesTheClips)
+{
+  JackServer jackd;
+  ASSERT_TRUE(jackd.ok());
+  TestManager manager;
+  std::string home = tempDir();
+  std::string project = home + "/p";
+  MadeSession made = makeSession(project, 13);
+  ASSERT_FALSE(made.audio.empty());
+  std::vector<std::string> env = jackd.env();
+  env.push_back("HOME=" + home);
+  env.push_back("NSM_URL=" + manager.url());
+  Child vesko;
+  ASSERT_TRUE(vesko.start({VESKO_BINARY}, env));
+  Message announce, reply;
+  ASSERT_TRUE(manager.waitFor("/nsm/server/announce", &announce, 5000));
+  manager.send(announce.fromPort, "/reply", strings({"/nsm/server/announce", "hi", "M", ""}));
+  manager.send(announce.fromPort, "/nsm/client/open", strings({project.c_str(), "made", "vesko.gone"}));
+  ASSERT_TRUE(manager.waitFor("/reply", &reply, 10000)) << vesko.output();
+  usleep(500000); // the loaded clips reach the engine
+  for (auto& [file, data] : made.audio)
+    unlink((project + "/audio/" + file).c_str());
+
+  jackd.signal(SIGKILL);
+  ASSERT_TRUE(vesko.waitForOutput("clips hold audio", 10000)) << vesko.output();
+  manager.send(announce.fromPort, "/nsm/client/save", lo_message_new());
+  ASSERT_TRUE(manager.waitFor("/reply", &reply, 10000)) << vesko.output();
+  EXPECT_EQ(reply.strings, (std::vector<std::string>{"/nsm/client/save", "OK"}));
+  for (auto& [file, data] : made.audio)
+    EXPECT_EQ(readWav(project + "/audio/" + file), data) << file;
+  vesko.signal(SIGTERM);
+  int st = -1;
+  ASSERT_TRUE(vesko.wait(5000, &st));
+}

@@ -264,6 +264,10 @@ TEST_F(WindowE2E, ClipsRecordedBeforeTheServerDiesAreSavedAndLoadBack)
   const std::string rescued = home + "/vesko/rescued.vesko";
   ASSERT_TRUE(vesko.waitForOutput("Session saved: " + rescued, 10000)) << vesko.output();
   EXPECT_TRUE(vesko.running());
+  // The menu still saves, without an engine to copy the clips.
+  saveAs(vesko, "later");
+  EXPECT_TRUE(readWav(home + "/vesko/later.vesko/audio/t_2_s_0.wav").samples ==
+              readWav(rescued + "/audio/t_2_s_0.wav").samples);
 
   Wav control = readWav(home + "/vesko/control.vesko/audio/t_2_s_0.wav");
   Wav played = readWav(rescued + "/audio/t_2_s_0.wav");
