@@ -6,6 +6,8 @@
 //   bench_looping record   [minutes] [x]   worst period over a long recording
 //   bench_looping control  [minutes] [x]   the same run recording nothing, for comparison
 //   bench_looping save     [clips] [secs] [x] worst period over a session save
+//   bench_looping save-control [clips] [secs] [x] as long, saving nothing, while the same
+//                          buffers are made and freed: the interface's memory traffic alone
 //
 // x paces the run at x times real time (default 50), so the interface thread's answers
 // arrive as late, in frames, as they would at that much slower an interface. Figures are
@@ -32,6 +34,7 @@
 #include "logic.hxx"
 #include "looper.hxx"
 #include "looperclip.hxx"
+#include "statemanager.hxx"
 
 namespace
 {
@@ -385,6 +388,51 @@ int benchSave(int clips, double seconds, double pace)
   cpu.worst(5);
   return gui.saveBuffers.load() != clips;
 }
+// The same engine and clips for as long as that save takes, saving nothing, while a thread
+// of the interface side makes and frees the same buffers at the save's pace: what the
+// interface's memory traffic alone does to the engine's periods.
+int benchSaveControl(int clips, double seconds, double pace)
+{
+  setUp();
+  Interface gui;
+  gui.start();
+  const int64_t frames = (int64_t)(seconds * RATE);
+  for (int i = 0; i < clips; i++)
+    toEngine(EventLooperLoad(i % NTRACKS, i / NTRACKS, loop(frames, 16)));
+  toEngine(EventGridLaunchScene(0));
+  fakejack::cycles(3000);
+  // The save copies StateManager::SAVE_COPY_FRAMES_PER_FRAME frames per frame of the period.
+  const long periods = (long)(clips * frames / ((int64_t)StateManager::SAVE_COPY_FRAMES_PER_FRAME * PERIOD)) + 1;
+  const auto perClip = std::chrono::duration<double>(periods * PERIOD / (double)RATE / pace / clips);
+  std::atomic<bool> done{false};
+  std::thread traffic([&] {
+    std::vector<AudioBuffer*> made;
+    for (int i = 0; i < clips; i++)
+      made.push_back(new AudioBuffer(frames));
+    for (AudioBuffer* b : made) {
+      std::this_thread::sleep_for(perClip);
+      delete b;
+      if (done)
+        break;
+    }
+  });
+  Stats s, cpu;
+  Pacer pacer(pace);
+  for (long c = 0; c < periods; c++) {
+    s.add(timedCycle());
+    cpu.add(lastCpuUs);
+    pacer.wait(c);
+  }
+  done = true;
+  traffic.join();
+  gui.stop();
+  printf("save control, %d buffers of %.0f s made and freed at %gx real time, no save: %ld periods\n",
+         clips, seconds, pace, periods);
+  s.print("save control, wall");
+  cpu.print("save control, CPU");
+  cpu.worst(5);
+  return 0;
+}
 } // namespace
 
 int main(int argc, char** argv)
@@ -394,9 +442,12 @@ int main(int argc, char** argv)
     return benchPeriod(argc > 2 ? atol(argv[2]) : 100000);
   if (what == "record" || what == "control")
     return benchRecord(argc > 2 ? atof(argv[2]) : 30, argc > 3 ? atof(argv[3]) : 50, what == "control");
+  if (what == "save-control")
+    return benchSaveControl(argc > 2 ? atoi(argv[2]) : 80, argc > 3 ? atof(argv[3]) : 30,
+                            argc > 4 ? atof(argv[4]) : 50);
   if (what == "save")
     return benchSave(argc > 2 ? atoi(argv[2]) : 80, argc > 3 ? atof(argv[3]) : 30,
                      argc > 4 ? atof(argv[4]) : 50);
-  fprintf(stderr, "usage: %s period|record|save [...]\n", argv[0]);
+  fprintf(stderr, "usage: %s period|record|control|save|save-control [...]\n", argv[0]);
   return 2;
 }
