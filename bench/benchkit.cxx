@@ -34,7 +34,7 @@ long long nowUs()
   return (long long)ts.tv_sec * 1000000 + ts.tv_nsec / 1000;
 }
 
-std::string makeHome()
+std::string makeHome(const char* preferences)
 {
   char tmpl[] = "/tmp/vesko-bench-home-XXXXXX";
   std::string home = mkdtemp(tmpl);
@@ -42,9 +42,22 @@ std::string makeHome()
                         "/.config/morvit/vesko/controllers"})
     mkdir((home + d).c_str(), 0775);
   FILE* f = fopen((home + "/.config/morvit/vesko/vesko.prfs").c_str(), "w");
-  fputs(R"({"saveDirectory": "vesko", "resampleQuality": 1})", f);
+  fputs(preferences, f);
   fclose(f);
   return home;
+}
+
+bool ready(const MapWatcher& display, const e2e::JackServer& server)
+{
+  if (!display.ok()) {
+    fprintf(stderr, "no X server in DISPLAY\n");
+    return false;
+  }
+  if (!server.ok()) {
+    fprintf(stderr, "no JACK server could be started\n");
+    return false;
+  }
+  return true;
 }
 
 long long makeSession(const std::string& dir, int scenes, int seconds, int rate)

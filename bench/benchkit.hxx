@@ -11,13 +11,16 @@
 
 #include <X11/Xlib.h>
 
+#include "process.hxx"
+
 namespace benchkit
 {
 // The value of "--name=value" among the arguments, or fallback.
 int option(int argc, char** argv, const char* name, int fallback);
 
-// A temporary HOME whose preferences exist, so that a start is not the first one.
-std::string makeHome();
+// A temporary HOME whose preferences exist (with that text), so that a start is not the
+// first one. Its controllers directory exists too.
+std::string makeHome(const char* preferences = R"({"saveDirectory": "vesko", "resampleQuality": 1})");
 
 // Writes dir/session.vesko and dir/audio/ with `scenes` clips on each of the eight tracks,
 // each `seconds` long at `rate`, 32-bit float stereo, every one a pair of sines; beats at
@@ -40,6 +43,10 @@ public:
 private:
   Display* display = nullptr;
 };
+
+// Whether the X server and the private JACK server a program of the whole binary needs are
+// there; says which one is missing when not.
+bool ready(const MapWatcher& display, const e2e::JackServer& server);
 
 // Microseconds on the monotonic clock.
 long long nowUs();

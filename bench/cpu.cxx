@@ -120,15 +120,9 @@ int main(int argc, char** argv)
   const int seconds = benchkit::option(argc, argv, "--seconds", 60);
 
   benchkit::MapWatcher watcher;
-  if (!watcher.ok()) {
-    fprintf(stderr, "no X server in DISPLAY\n");
-    return 2;
-  }
   e2e::JackServer server(48000, period);
-  if (!server.ok()) {
-    fprintf(stderr, "no JACK server could be started\n");
+  if (!benchkit::ready(watcher, server))
     return 2;
-  }
   const std::string home = benchkit::makeHome();
   char tmpl[] = "/tmp/vesko-bench-cpu-XXXXXX";
   const std::string session = std::string(mkdtemp(tmpl)) + "/eight.vesko";

@@ -358,16 +358,22 @@ int benchRecord(double minutes, double pace, bool control)
   return wrong != 0 || gui.outOfMemoryLines.load() != 0;
 }
 
+// The clips a session save writes, one to a cell in track order; a track each keeps playing.
+void loadClipsOfASave(int clips, int64_t frames)
+{
+  for (int i = 0; i < clips; i++)
+    toEngine(EventLooperLoad(i % NTRACKS, i / NTRACKS, loop(frames, 16)));
+  toEngine(EventGridLaunchScene(0));
+  fakejack::cycles(3000);
+}
+
 int benchSave(int clips, double seconds, double pace)
 {
   setUp();
   Interface gui;
   gui.start();
   const int64_t frames = (int64_t)(seconds * RATE);
-  for (int i = 0; i < clips; i++)
-    toEngine(EventLooperLoad(i % NTRACKS, i / NTRACKS, loop(frames, 16)));
-  toEngine(EventGridLaunchScene(0)); // a track each keeps playing through the save
-  fakejack::cycles(3000);
+  loadClipsOfASave(clips, frames);
   Stats s, cpu;
   Pacer pacer(pace);
   toEngine(EventStateSave());
@@ -397,10 +403,7 @@ int benchSaveControl(int clips, double seconds, double pace)
   Interface gui;
   gui.start();
   const int64_t frames = (int64_t)(seconds * RATE);
-  for (int i = 0; i < clips; i++)
-    toEngine(EventLooperLoad(i % NTRACKS, i / NTRACKS, loop(frames, 16)));
-  toEngine(EventGridLaunchScene(0));
-  fakejack::cycles(3000);
+  loadClipsOfASave(clips, frames);
   // The save copies StateManager::SAVE_COPY_FRAMES_PER_FRAME frames per frame of the period.
   const long periods = (long)(clips * frames / ((int64_t)StateManager::SAVE_COPY_FRAMES_PER_FRAME * PERIOD)) + 1;
   const auto perClip = std::chrono::duration<double>(periods * PERIOD / (double)RATE / pace / clips);

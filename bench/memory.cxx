@@ -65,15 +65,9 @@ int main(int argc, char** argv)
   const int scenes = benchkit::option(argc, argv, "--scenes", 10);
   const int seconds = benchkit::option(argc, argv, "--seconds", 30);
 
-  if (!benchkit::MapWatcher().ok()) {
-    fprintf(stderr, "no X server in DISPLAY\n");
-    return 2;
-  }
   e2e::JackServer server(48000, 256);
-  if (!server.ok()) {
-    fprintf(stderr, "no JACK server could be started\n");
+  if (!benchkit::ready(benchkit::MapWatcher(), server))
     return 2;
-  }
   const std::string home = benchkit::makeHome();
   const Memory empty = run(server, home, "");
 

@@ -14,42 +14,29 @@
 #include <cstdlib>
 #include <cstring>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
 #include <jack/jack.h>
 
+#include "benchkit.hxx"
 #include "midiclient.hxx"
 #include "process.hxx"
 
 namespace
 {
-int option(int argc, char** argv, const char* name, int fallback)
-{
-  const size_t n = strlen(name);
-  for (int i = 1; i < argc; i++)
-    if (strncmp(argv[i], name, n) == 0 && argv[i][n] == '=')
-      return atoi(argv[i] + n + 1);
-  return fallback;
-}
+using benchkit::option;
 
 // Input "track:send" on CC 20 and its feedback on the same control: one answer a message.
 const char* MAP = R"({"name": "bench",
   "inputBindings": [{"action": "track:send", "status": 176, "data": 20, "track": 0, "send": 0}],
   "outputBindings": [{"action": "track:send", "status": 176, "data": 20, "track": 0, "send": 0}]})";
 
+// A HOME whose preferences load the map.
 std::string makeHome()
 {
-  char tmpl[] = "/tmp/vesko-bench-home-XXXXXX";
-  std::string home = mkdtemp(tmpl);
-  for (const char* d : {"/.config", "/.config/morvit", "/.config/morvit/vesko",
-                        "/.config/morvit/vesko/controllers"})
-    mkdir((home + d).c_str(), 0775);
-  FILE* f = fopen((home + "/.config/morvit/vesko/vesko.prfs").c_str(), "w");
-  fputs(R"({"saveDirectory": "vesko", "defaultControllers": ["bench.ctlr"]})", f);
-  fclose(f);
-  f = fopen((home + "/.config/morvit/vesko/controllers/bench.ctlr").c_str(), "w");
+  std::string home = benchkit::makeHome(R"({"saveDirectory": "vesko", "defaultControllers": ["bench.ctlr"]})");
+  FILE* f = fopen((home + "/.config/morvit/vesko/controllers/bench.ctlr").c_str(), "w");
   fputs(MAP, f);
   fclose(f);
   return home;

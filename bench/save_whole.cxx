@@ -96,15 +96,9 @@ int main(int argc, char** argv)
   const int seconds = benchkit::option(argc, argv, "--seconds", 30);
   const int repeats = benchkit::option(argc, argv, "--repeats", 3);
   const int period = benchkit::option(argc, argv, "--period", 256);
-  if (!benchkit::MapWatcher().ok()) {
-    fprintf(stderr, "no X server in DISPLAY\n");
-    return 2;
-  }
   e2e::JackServer server(48000, period);
-  if (!server.ok()) {
-    fprintf(stderr, "no JACK server could be started\n");
+  if (!benchkit::ready(benchkit::MapWatcher(), server))
     return 2;
-  }
   const std::string home = benchkit::makeHome();
   char tmpl[] = "/tmp/vesko-bench-save-XXXXXX";
   const std::string parent = mkdtemp(tmpl);

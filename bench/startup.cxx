@@ -25,15 +25,9 @@ int main(int argc, char** argv)
   const int period = benchkit::option(argc, argv, "--period", 256);
 
   benchkit::MapWatcher watcher;
-  if (!watcher.ok()) {
-    fprintf(stderr, "no X server in DISPLAY\n");
-    return 2;
-  }
   e2e::JackServer server(48000, period);
-  if (!server.ok()) {
-    fprintf(stderr, "no JACK server could be started\n");
+  if (!benchkit::ready(watcher, server))
     return 2;
-  }
   const std::string home = benchkit::makeHome();
   std::vector<std::string> env = server.env();
   env.push_back("HOME=" + home);

@@ -392,8 +392,8 @@ int DiskReader::loadSample(int track, int scene, const std::string& path, bool w
   std::vector<float> left, right;
   // The header's frame count is only a claim: reserve what a sane file would need and let
   // the channels grow with what is really read.
-  const sf_count_t claim = frames < (sf_count_t)1 << 24 ? frames : (sf_count_t)1 << 24;
   const sf_count_t MAX_RESERVE = (sf_count_t)1 << 24;
+  const sf_count_t claim = frames < MAX_RESERVE ? frames : MAX_RESERVE;
   const sf_count_t wanted = stream ? (sf_count_t)((float)claim * ratio) + 16 : claim;
   const size_t reserved = (size_t)(wanted < MAX_RESERVE ? wanted : MAX_RESERVE);
   left.reserve(reserved);

@@ -358,6 +358,28 @@ std::string slurp(const std::string& path)
   s << in.rdbuf();
   return s.str();
 }
+
+// Starts Vesko under the manager and has it open `project` as client `clientId`; the port
+// Vesko's messages come from goes to *port.
+::testing::AssertionResult openManaged(Child& vesko, const JackServer& jackd, TestManager& manager,
+                                       const std::string& home, const std::string& project,
+                                       const char* clientId, std::string* port)
+{
+  std::vector<std::string> env = jackd.env();
+  env.push_back("HOME=" + home);
+  env.push_back("NSM_URL=" + manager.url());
+  if (!vesko.start({VESKO_BINARY}, env))
+    return ::testing::AssertionFailure() << "Vesko did not start";
+  Message announce;
+  if (!manager.waitFor("/nsm/server/announce", &announce, 5000))
+    return ::testing::AssertionFailure() << "no announce\n" << vesko.output();
+  manager.send(announce.fromPort, "/reply", strings({"/nsm/server/announce", "hi", "M", ""}));
+  manager.send(announce.fromPort, "/nsm/client/open", strings({project.c_str(), "made", clientId}));
+  if (!manager.waitFor("/reply", nullptr, 10000))
+    return ::testing::AssertionFailure() << "the open was not answered\n" << vesko.output();
+  *port = announce.fromPort;
+  return ::testing::AssertionSuccess();
+}
 } // namespace
 
 // The whole system: a session opened by the manager goes through the engine and is saved
@@ -371,16 +393,10 @@ TEST(Nsm, OpenedSessionSavesBackIdentical)
   for (unsigned seed : {11u, 12u}) {
     std::string project = home + "/p" + std::to_string(seed);
     MadeSession made = makeSession(project, seed);
-    std::vector<std::string> env = jackd.env();
-    env.push_back("HOME=" + home);
-    env.push_back("NSM_URL=" + manager.url());
     Child vesko;
-    ASSERT_TRUE(vesko.start({VESKO_BINARY}, env));
-    Message announce, reply;
-    ASSERT_TRUE(manager.waitFor("/nsm/server/announce", &announce, 5000));
-    manager.send(announce.fromPort, "/reply", strings({"/nsm/server/announce", "hi", "M", ""}));
-    manager.send(announce.fromPort, "/nsm/client/open", strings({project.c_str(), "made", "vesko.rt"}));
-    ASSERT_TRUE(manager.waitFor("/reply", &reply, 10000)) << vesko.output();
+    std::string port;
+    ASSERT_TRUE(openManaged(vesko, jackd, manager, home, project, "vesko.rt", &port));
+    Message reply;
     // Remove what was loaded, so that what is found afterwards was written by the save.
     std::string sessionBefore = slurp(project + "/session.vesko");
     for (auto& [file, data] : made.audio)
@@ -391,12 +407,12 @@ TEST(Nsm, OpenedSessionSavesBackIdentical)
     usleep(300000); // the announcements of the load reach the interface
     if (seed == 11) {
       // Two saves in one packet: the second arrives while the first is under way.
-      manager.sendBundle(announce.fromPort, {"/nsm/client/save", "/nsm/client/save"});
+      manager.sendBundle(port, {"/nsm/client/save", "/nsm/client/save"});
       Message refused;
       ASSERT_TRUE(manager.waitFor("/error", &refused, 5000)) << vesko.output();
       EXPECT_EQ(refused.strings, (std::vector<std::string>{"/nsm/client/save", "A save is already under way"}));
     } else {
-      manager.send(announce.fromPort, "/nsm/client/save", lo_message_new());
+      manager.send(port, "/nsm/client/save", lo_message_new());
     }
     // "OK" means written: the manager may close the session as soon as it hears it.
     ASSERT_TRUE(manager.waitFor("/reply", &reply, 10000)) << vesko.output();
@@ -450,23 +466,17 @@ TEST(Nsm, SaveAfterTheServerDiedWritesTheClips)
   std::string project = home + "/p";
   MadeSession made = makeSession(project, 13);
   ASSERT_FALSE(made.audio.empty());
-  std::vector<std::string> env = jackd.env();
-  env.push_back("HOME=" + home);
-  env.push_back("NSM_URL=" + manager.url());
   Child vesko;
-  ASSERT_TRUE(vesko.start({VESKO_BINARY}, env));
-  Message announce, reply;
-  ASSERT_TRUE(manager.waitFor("/nsm/server/announce", &announce, 5000));
-  manager.send(announce.fromPort, "/reply", strings({"/nsm/server/announce", "hi", "M", ""}));
-  manager.send(announce.fromPort, "/nsm/client/open", strings({project.c_str(), "made", "vesko.gone"}));
-  ASSERT_TRUE(manager.waitFor("/reply", &reply, 10000)) << vesko.output();
+  std::string port;
+  ASSERT_TRUE(openManaged(vesko, jackd, manager, home, project, "vesko.gone", &port));
   usleep(500000); // the loaded clips reach the engine
   for (auto& [file, data] : made.audio)
     unlink((project + "/audio/" + file).c_str());
 
   jackd.signal(SIGKILL);
   ASSERT_TRUE(vesko.waitForOutput("clips hold audio", 10000)) << vesko.output();
-  manager.send(announce.fromPort, "/nsm/client/save", lo_message_new());
+  manager.send(port, "/nsm/client/save", lo_message_new());
+  Message reply;
   ASSERT_TRUE(manager.waitFor("/reply", &reply, 10000)) << vesko.output();
   EXPECT_EQ(reply.strings, (std::vector<std::string>{"/nsm/client/save", "OK"}));
   for (auto& [file, data] : made.audio)
